@@ -1,0 +1,5 @@
+#include <SDL.h>
+
+#include "app/app.h"
+
+int main(int, char**) { return run_program(); }

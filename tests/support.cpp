@@ -1,0 +1,13 @@
+#include "tests/support.h"
+
+#include <cstdlib>
+
+SDL_Surface* make_surface(int bytes_per_pixel, uint32_t red_mask, uint32_t green_mask,
+                          uint32_t blue_mask, int extra_pitch) {
+    const int pitch = 640 * bytes_per_pixel + extra_pitch;
+    // Padded rows need storage of our own; SDL then leaves it alone.
+    void* pixels = std::calloc(static_cast<size_t>(pitch) * 480, 1);
+    SDL_Surface* surface = SDL_CreateRGBSurfaceFrom(pixels, 640, 480, bytes_per_pixel * 8, pitch,
+                                                    red_mask, green_mask, blue_mask, 0);
+    return surface;
+}

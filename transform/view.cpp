@@ -1,0 +1,64 @@
+#include "app/app.h"
+#include "transform/transform.h"
+
+Matrix4 view_matrix;
+Matrix4 work_a;
+Matrix4 work_b;
+
+float view_x[point_count];
+float view_y[point_count];
+float view_z[point_count];
+int32_t screen_x[point_count];
+int32_t screen_y[point_count];
+
+namespace {
+
+// Truncation toward zero. A value that is not finite or whose truncation
+// does not fit in 32 bits (points at the eye's plane, non-finite rings)
+// becomes the most negative 32-bit value, far off the screen; converting it
+// directly would be undefined.
+int32_t to_screen(double v) {
+    if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+void update_view() {
+    mat_identity(work_a);
+    mat_identity(work_b);
+    mat_rot_x(work_a, angle_x);
+    mat_rot_y(work_b, angle_y);
+    mat_mul(view_matrix, work_a, work_b);
+    // Ry * Rx is rounded before Rz is applied; another grouping differs.
+    mat_copy(work_a, view_matrix);
+    mat_identity(work_b);
+    mat_rot_z(work_b, angle_z);
+    mat_mul(view_matrix, work_a, work_b);
+    transform_points(view_matrix, 0, point_count);
+}
+
+void transform_points(const Matrix4& m, int32_t first, int32_t last) {
+    const float* e = m.e;
+    for (int32_t i = first; i < last; ++i) {
+        const double x = model_x[i];
+        const double y = model_y[i];
+        const double z = model_z[i];
+        view_x[i] = static_cast<float>(x * e[0] + y * e[1] + z * e[2] + e[3]);
+        view_y[i] = static_cast<float>(x * e[4] + y * e[5] + z * e[6] + e[7]);
+        view_z[i] = static_cast<float>(x * e[8] + y * e[9] + z * e[10] + e[11]);
+    }
+}
+
+void project_points(int32_t first, int32_t last) {
+    for (int32_t i = first; i < last; ++i) {
+        const double d = static_cast<double>(view_z[i]) + 2.5;
+        // The reciprocal first, then the products: dividing directly can
+        // differ in the last bit.
+        const double f = 1.0 / d;
+        const double px = ((f * view_x[i]) * 480.0) / 2.0 + 320.0;
+        const double py = ((f * view_y[i]) * 480.0) / 2.0 + 240.0;
+        screen_x[i] = to_screen(px);
+        screen_y[i] = to_screen(py);
+    }
+}
