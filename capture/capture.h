@@ -1,0 +1,75 @@
+// ringfield-capture: runs the program's own start-up and frame loop on an
+// off-screen surface, fed by scripted events, and saves chosen frames as PNG.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+constexpr int32_t max_script_events = 100000;
+constexpr int32_t max_save_ranges = 64;
+constexpr int64_t max_frames = 100000000;
+constexpr int32_t problem_size = 512;
+
+enum class EventKind : uint8_t { motion, button, key, quit };
+
+struct ScriptEvent {
+    int64_t frame;  // the frame before which the event joins the queue
+    EventKind kind;
+    uint16_t x;
+    uint16_t y;
+};
+
+struct CaptureSettings {
+    int64_t frames;
+    int32_t depth;        // bytes per pixel, 1..4
+    bool reversed;        // channel order b, g, r from the top bits down
+    const char* script;   // null: the built-in tour
+    bool random_events;   // events from a seeded generator instead of a script
+    uint32_t seed;
+    bool check;           // verify the frame state's invariants after every frame
+    const char* out_dir;
+    const char* expect_dir;  // compare saved frames with the references kept here
+    const char* hash_list;   // write the saved frames' pixel hashes here
+    int32_t save_count;      // ranges of frames to save, inclusive
+    int64_t save_first[max_save_ranges];
+    int64_t save_last[max_save_ranges];
+};
+
+extern CaptureSettings settings;
+extern ScriptEvent script_events[max_script_events];
+extern int32_t script_count;
+// Frames run by the last capture; fewer than asked when a key or quit came.
+extern int64_t frames_run;
+// The reason the last parse failed, one line without a newline.
+extern char problem[problem_size];
+
+extern const char* const tour_script;
+extern const char* const usage_text;
+
+// Both return 0 when all is well, 1 after --help (usage printed), 2 with
+// `problem` set. Nothing is written to disk.
+int parse_options(int argc, char** argv);
+// Parses a whole script text; `name` is used in messages.
+bool parse_script_text(const char* name, const char* text);
+// Reads and parses settings.script (or the tour when it is null).
+bool load_script();
+
+bool frame_saved(int64_t frame);
+
+// FNV-1a over the RGB bytes: the identity of a picture in hashes.txt.
+uint64_t picture_hash(const uint8_t* rgb);
+
+// Channel masks of the off-screen surface for the settings' depth and order.
+void surface_masks(uint32_t* red, uint32_t* green, uint32_t* blue);
+
+// Runs the capture with SDL video already initialised. Returns the exit
+// status: 0 done, 1 a frame differs from its reference, could not be written
+// or broke an invariant, 2 the surface could not be made.
+int run_capture();
+
+// PNG files of 640 x 480 RGB pixels (3 bytes per pixel, rows packed).
+bool write_png(const char* path, const uint8_t* rgb);
+bool read_png(const char* path, uint8_t* rgb);
+// The surface's pixels as RGB.
+void surface_to_rgb(SDL_Surface* surface, uint8_t* rgb);

@@ -1,0 +1,292 @@
+// The capture loop: the program's own start_tables and run_frame on an
+// off-screen surface, with events pushed into SDL's queue as they come due.
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "app/app.h"
+#include "capture/capture.h"
+#include "raster/raster.h"
+
+namespace {
+
+// SDL keeps at most 128 events; the rest wait here. The loop takes one per
+// frame either way, so holding them back changes nothing it sees.
+constexpr int32_t sdl_queue_room = 64;
+int32_t sdl_queued;
+
+uint8_t actual_rgb[640 * 480 * 3];
+uint8_t expected_rgb[640 * 480 * 3];
+uint8_t diff_rgb[640 * 480 * 3];
+
+void push(const ScriptEvent& event) {
+    SDL_Event sdl;
+    std::memset(&sdl, 0, sizeof sdl);
+    switch (event.kind) {
+    case EventKind::motion:
+        sdl.type = SDL_MOUSEMOTION;
+        sdl.motion.x = event.x;
+        sdl.motion.y = event.y;
+        break;
+    case EventKind::button:
+        sdl.type = SDL_MOUSEBUTTONDOWN;
+        sdl.button.button = SDL_BUTTON_LEFT;
+        break;
+    case EventKind::key:
+        sdl.type = SDL_KEYDOWN;
+        sdl.key.keysym.sym = SDLK_a;
+        break;
+    case EventKind::quit:
+        sdl.type = SDL_QUIT;
+        break;
+    }
+    if (SDL_PushEvent(&sdl) == 0) ++sdl_queued;
+}
+
+void push_ignored(uint8_t type) {
+    SDL_Event sdl;
+    std::memset(&sdl, 0, sizeof sdl);
+    sdl.type = type;
+    if (SDL_PushEvent(&sdl) == 0) ++sdl_queued;
+}
+
+uint32_t random_state;
+
+uint32_t next_random() {
+    // xorshift32: its own sequence, so the program's rand() stays untouched.
+    random_state ^= random_state << 13;
+    random_state ^= random_state >> 17;
+    random_state ^= random_state << 5;
+    return random_state;
+}
+
+// Mostly pointer motion on the screen, sometimes far outside it, bursts that
+// queue up, ignored releases and a click every few hundred frames; never a
+// key or quit, which would end the run.
+void push_random_events() {
+    const uint32_t roll = next_random() % 1000;
+    int32_t motions = 0;
+    if (roll < 3) {
+        push(ScriptEvent{0, EventKind::button, 0, 0});
+    } else if (roll < 10) {
+        push_ignored(roll < 6 ? SDL_MOUSEBUTTONUP : SDL_KEYUP);
+    } else if (roll < 15) {
+        motions = static_cast<int32_t>(next_random() % 40) + 1;
+    } else if (roll < 150) {
+        motions = 1;
+    }
+    for (int32_t i = 0; i < motions && sdl_queued < sdl_queue_room; ++i) {
+        const bool wild = next_random() % 8 == 0;
+        const uint32_t x = next_random() % (wild ? 65536 : 640);
+        const uint32_t y = next_random() % (wild ? 65536 : 480);
+        push(ScriptEvent{0, EventKind::motion, static_cast<uint16_t>(x), static_cast<uint16_t>(y)});
+    }
+}
+
+bool state_sound(int64_t frame) {
+    const int32_t angles[3] = {angle_x, angle_y, angle_z};
+    for (int32_t a : angles) {
+        if (a < 0 || a >= turn_steps) {
+            std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": angle %d out of 0..4095\n", frame, a);
+            return false;
+        }
+    }
+    if (scene_mode < 0 || scene_mode > last_scene) {
+        std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": scene %d\n", frame, scene_mode);
+        return false;
+    }
+    for (int32_t i = 0; i < screen_pixels; ++i) {
+        if (accum_buffer[i] < 0 || accum_buffer[i] > 0xFFFFFF) {
+            std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": buffer word %d is 0x%08x\n", frame, i,
+                         static_cast<uint32_t>(accum_buffer[i]));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool frame_path(char* path, const char* dir, int64_t frame, const char* suffix) {
+    const int n = std::snprintf(path, 4096, "%s/frame-%06" PRId64 "%s", dir, frame, suffix);
+    return n > 0 && n < 4096;
+}
+
+// Same pixels stay as a dim grey copy of the reference; differing ones are red.
+int32_t make_diff() {
+    int32_t differing = 0;
+    for (int32_t i = 0; i < 640 * 480; ++i) {
+        const uint8_t* e = expected_rgb + 3 * i;
+        const uint8_t* a = actual_rgb + 3 * i;
+        uint8_t* d = diff_rgb + 3 * i;
+        if (e[0] != a[0] || e[1] != a[1] || e[2] != a[2]) {
+            ++differing;
+            d[0] = 255;
+            d[1] = d[2] = 0;
+        } else {
+            d[0] = d[1] = d[2] = static_cast<uint8_t>((e[0] + e[1] + e[2]) / 12);
+        }
+    }
+    return differing;
+}
+
+constexpr int32_t max_references = 4096;
+int64_t reference_frame[max_references];
+uint64_t reference_hash[max_references];
+int32_t reference_count;
+char hashes_path[4096];
+std::FILE* hash_list;
+char hash_list_part[4096];
+
+// Lines of "frame-NNNNNN HASH" (16 hex digits); '#' lines are comments.
+bool read_references() {
+    reference_count = 0;
+    if (std::snprintf(hashes_path, sizeof hashes_path, "%s/hashes.txt", settings.expect_dir) >=
+        static_cast<int>(sizeof hashes_path)) {
+        std::fprintf(stderr, "ringfield-capture: path too long in %s\n", settings.expect_dir);
+        return false;
+    }
+    std::FILE* file = std::fopen(hashes_path, "r");
+    if (!file) {
+        std::fprintf(stderr, "ringfield-capture: %s: cannot read\n", hashes_path);
+        return false;
+    }
+    char line[256];
+    bool ok = true;
+    for (int32_t number = 1; ok && std::fgets(line, sizeof line, file); ++number) {
+        if (line[0] == '#' || line[0] == '\n') continue;
+        long long frame = 0;
+        unsigned long long hash = 0;
+        char tail = 0;
+        int used = 0;
+        ok = std::sscanf(line, "frame-%6lld %16llx%n", &frame, &hash, &used) == 2 && used == 29 &&
+             (std::sscanf(line + used, " %c", &tail) != 1) && reference_count < max_references;
+        if (!ok) {
+            std::fprintf(stderr, "ringfield-capture: %s:%d: expected 'frame-NNNNNN' and 16 hex digits\n",
+                         hashes_path, number);
+            break;
+        }
+        reference_frame[reference_count] = frame;
+        reference_hash[reference_count++] = hash;
+    }
+    std::fclose(file);
+    return ok;
+}
+
+int compare_frame(int64_t frame) {
+    char path[4096];
+    char actual[4096];
+    char diff[4096];
+    if (!frame_path(path, settings.expect_dir, frame, ".png") ||
+        !frame_path(actual, settings.expect_dir, frame, ".actual.png") ||
+        !frame_path(diff, settings.expect_dir, frame, ".diff.png")) {
+        std::fprintf(stderr, "ringfield-capture: path too long in %s\n", settings.expect_dir);
+        return 1;
+    }
+    int32_t r = 0;
+    while (r < reference_count && reference_frame[r] != frame) ++r;
+    const uint64_t hash = picture_hash(actual_rgb);
+    const bool picture_kept = read_png(path, expected_rgb);
+    const int32_t differing = picture_kept ? make_diff() : 0;
+    if (r < reference_count && reference_hash[r] == hash && differing == 0) return 0;
+    const bool written = write_png(actual, actual_rgb) && (!picture_kept || write_png(diff, diff_rgb));
+    if (r == reference_count) {
+        std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": no entry in %s\n", frame, hashes_path);
+    } else {
+        std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": hash %016" PRIx64 ", expected %016" PRIx64
+                     " (%s)\n", frame, hash, reference_hash[r], hashes_path);
+    }
+    if (picture_kept) {
+        std::fprintf(stderr, "  %d pixels differ\n  expected: %s\n  actual:   %s\n  diff:     %s\n", differing,
+                     path, actual, diff);
+    } else {
+        std::fprintf(stderr, "  actual:   %s (no expected picture kept for this frame)\n", actual);
+    }
+    if (!written) std::fprintf(stderr, "  (could not write the actual and diff pictures)\n");
+    return 1;
+}
+
+int save_frame(int64_t frame) {
+    surface_to_rgb(video_surface, actual_rgb);
+    char path[4096];
+    int status = 0;
+    if (settings.out_dir) {
+        if (!frame_path(path, settings.out_dir, frame, ".png") || !write_png(path, actual_rgb)) {
+            std::fprintf(stderr, "ringfield-capture: cannot write %s\n", path);
+            status = 1;
+        }
+    }
+    if (hash_list) {
+        std::fprintf(hash_list, "frame-%06" PRId64 " %016" PRIx64 "\n", frame, picture_hash(actual_rgb));
+    }
+    if (settings.expect_dir) status |= compare_frame(frame);
+    return status;
+}
+
+}  // namespace
+
+int64_t frames_run;
+
+int run_capture() {
+    uint32_t red = 0, green = 0, blue = 0;
+    surface_masks(&red, &green, &blue);
+    SDL_Surface* surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 640, 480, settings.depth * 8, red, green, blue, 0);
+    // SDL quietly substitutes layouts it does not know; refuse those.
+    if (!surface || surface->format->BytesPerPixel != settings.depth || surface->format->Rmask != red ||
+        surface->format->Gmask != green || surface->format->Bmask != blue) {
+        std::fprintf(stderr, "ringfield-capture: SDL cannot make a %d-byte surface in that channel order\n",
+                     settings.depth);
+        if (surface) SDL_FreeSurface(surface);
+        return 2;
+    }
+    if (settings.expect_dir && !read_references()) {
+        SDL_FreeSurface(surface);
+        return 2;
+    }
+    if (settings.hash_list) {
+        std::snprintf(hash_list_part, sizeof hash_list_part, "%s.part", settings.hash_list);
+        hash_list = std::fopen(hash_list_part, "w");
+        if (!hash_list) {
+            std::fprintf(stderr, "ringfield-capture: cannot write %s\n", hash_list_part);
+            SDL_FreeSurface(surface);
+            return 2;
+        }
+    }
+    video_surface = surface;
+    bytes_per_pixel = surface->format->BytesPerPixel;
+    start_tables();
+    random_state = settings.seed * 2654435761u + 0x9E3779B9u;
+    if (random_state == 0) random_state = 1;
+    sdl_queued = 0;
+    int32_t next = 0;
+    int status = 0;
+    frames_run = 0;
+    for (int64_t frame = 0; frame < settings.frames; ++frame) {
+        if (settings.random_events) {
+            push_random_events();
+        } else {
+            while (next < script_count && script_events[next].frame <= frame && sdl_queued < sdl_queue_room) {
+                push(script_events[next++]);
+            }
+        }
+        const bool going_on = run_frame();
+        if (sdl_queued > 0) --sdl_queued;
+        if (!going_on) break;
+        frames_run = frame + 1;
+        if (settings.check && !state_sound(frame)) {
+            status = 1;
+            break;
+        }
+        if (frame_saved(frame)) status |= save_frame(frame);
+    }
+    if (hash_list) {
+        const bool closed = std::fclose(hash_list) == 0;
+        hash_list = nullptr;
+        if (status != 0 || !closed || std::rename(hash_list_part, settings.hash_list) != 0) {
+            std::remove(hash_list_part);
+            if (status == 0) std::fprintf(stderr, "ringfield-capture: cannot write %s\n", settings.hash_list);
+            status = 1;
+        }
+    }
+    SDL_FreeSurface(surface);
+    video_surface = nullptr;
+    return status;
+}
