@@ -1,0 +1,412 @@
+// Per-stage and whole-frame timings of the renderer, each also shown as a
+// ratio to the floor: the memory passes any implementation has to make (fill
+// the surface, one read+write pass over the buffer words, one read pass
+// writing the surface).
+//
+//   build/bench/ringfield-bench                                   all of it
+//   build/bench/ringfield-bench --benchmark_repetitions=5         medians
+//   build/bench/ringfield-bench --benchmark_filter=ProgramLoop    frames per second
+//
+// The summary uses CPU time: other processes on a shared machine then weigh
+// less than in the wall-clock column.
+//
+// Runs headless: SDL's dummy video driver unless SDL_VIDEODRIVER says otherwise.
+
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "present/present.h"
+#include "raster/raster.h"
+#include "rings/rings.h"
+#include "transform/transform.h"
+
+namespace {
+
+constexpr int warm_frames = 400;
+constexpr int scene_count = 3;
+
+// Everything a frame reads or writes, so that each benchmark can start from
+// the state the program is in after some hundred frames of a scene.
+struct Snapshot {
+    int32_t accum[screen_pixels];
+    float mx[point_count], my[point_count], mz[point_count];
+    float vx[point_count], vy[point_count], vz[point_count];
+    int32_t sx[point_count], sy[point_count];
+    int32_t life[ring_count];
+    float drift[3][ring_count];
+    int32_t red[ring_count], green[ring_count], blue[ring_count];
+    int32_t pos, step, scene, mouse[2], spin[2], angle[3];
+    int frame;
+};
+
+Snapshot snapshots[scene_count];
+int path_frame;  // where the pointer is along its path
+
+#define SAVE(dst, src) std::memcpy(dst, src, sizeof(dst))
+
+void capture(Snapshot& s) {
+    SAVE(s.accum, accum_buffer);
+    SAVE(s.mx, model_x); SAVE(s.my, model_y); SAVE(s.mz, model_z);
+    SAVE(s.vx, view_x); SAVE(s.vy, view_y); SAVE(s.vz, view_z);
+    SAVE(s.sx, screen_x); SAVE(s.sy, screen_y);
+    SAVE(s.life, ring_life); SAVE(s.drift, ring_drift);
+    SAVE(s.red, ring_red); SAVE(s.green, ring_green); SAVE(s.blue, ring_blue);
+    s.pos = rand_pos; s.step = rand_step; s.scene = scene_mode;
+    s.mouse[0] = mouse_x; s.mouse[1] = mouse_y; s.spin[0] = spin_x; s.spin[1] = spin_y;
+    s.angle[0] = angle_x; s.angle[1] = angle_y; s.angle[2] = angle_z;
+    s.frame = path_frame;
+}
+
+#define LOAD(dst, src) std::memcpy(dst, src, sizeof(src))
+
+void restore(const Snapshot& s) {
+    LOAD(accum_buffer, s.accum);
+    LOAD(model_x, s.mx); LOAD(model_y, s.my); LOAD(model_z, s.mz);
+    LOAD(view_x, s.vx); LOAD(view_y, s.vy); LOAD(view_z, s.vz);
+    LOAD(screen_x, s.sx); LOAD(screen_y, s.sy);
+    LOAD(ring_life, s.life); LOAD(ring_drift, s.drift);
+    LOAD(ring_red, s.red); LOAD(ring_green, s.green); LOAD(ring_blue, s.blue);
+    rand_pos = s.pos; rand_step = s.step; scene_mode = s.scene;
+    mouse_x = s.mouse[0]; mouse_y = s.mouse[1]; spin_x = s.spin[0]; spin_y = s.spin[1];
+    angle_x = s.angle[0]; angle_y = s.angle[1]; angle_z = s.angle[2];
+    path_frame = s.frame;
+}
+
+// The pointer sweeps the whole screen on a slow Lissajous path, so the field
+// keeps turning at changing speeds in every direction.
+void push_pointer() {
+    const double t = path_frame * 0.01;
+    ++path_frame;
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    int x = static_cast<int>(320.0 + 319.0 * std::sin(t * 1.3));
+    int y = static_cast<int>(240.0 + 239.0 * std::cos(t * 0.7));
+    event.motion.x = static_cast<Uint16>(x);
+    event.motion.y = static_cast<Uint16>(y);
+    SDL_PushEvent(&event);
+}
+
+struct Format {
+    int bytes;
+    uint32_t red, green, blue;
+};
+constexpr Format formats[5] = {
+    {0, 0, 0, 0},
+    {1, 0xE0, 0x1C, 0x03},
+    {2, 0xF800, 0x07E0, 0x001F},
+    {3, 0xFF0000, 0x00FF00, 0x0000FF},
+    {4, 0xFF0000, 0x00FF00, 0x0000FF},
+};
+SDL_Surface* surfaces[5];  // off-screen, by bytes per pixel
+SDL_Surface* screen;       // the mode the dummy driver gave
+int screen_bytes;
+
+void use_surface(SDL_Surface* surface) {
+    video_surface = surface;
+    bytes_per_pixel = surface->format->BytesPerPixel;
+}
+
+// Builds the three scene states the stage benchmarks start from.
+void warm_up() {
+    use_surface(surfaces[2]);
+    start_tables();
+    for (int scene = 0; scene < scene_count; ++scene) {
+        if (scene > 0) next_scene();
+        for (int n = 0; n < warm_frames; ++n) {
+            push_pointer();
+            run_frame();
+        }
+        capture(snapshots[scene]);
+    }
+}
+
+int fade_amount(int scene) { return scene == 2 ? 2 : 4; }
+
+// --- the floor -------------------------------------------------------------
+
+uint32_t black_of(SDL_Surface* surface) { return SDL_MapRGB(surface->format, 0, 0, 0); }
+
+void fill_surface(SDL_Surface* surface) {
+    SDL_Rect whole{0, 0, 640, 480};
+    SDL_FillRect(surface, &whole, black_of(surface));
+}
+
+// A read+write pass over every word that the compiler cannot drop.
+void pass_words(int32_t* words, int32_t key) {
+    for (int32_t i = 0; i < screen_pixels; ++i) words[i] ^= key;
+}
+
+template <typename Pixel>
+void write_surface(SDL_Surface* surface, const int32_t* words) {
+    auto* pixels = static_cast<Pixel*>(surface->pixels);
+    const int32_t stride = surface->pitch / static_cast<int32_t>(sizeof(Pixel));
+    for (int32_t y = 0; y < screen_height; ++y) {
+        const int32_t* row = words + y * screen_width;
+        Pixel* out = pixels + stride * y;
+        for (int32_t x = 0; x < screen_width; ++x) out[x] = static_cast<Pixel>(row[x]);
+    }
+}
+
+void write_floor(SDL_Surface* surface, const int32_t* words) {
+    if (surface->format->BytesPerPixel == 2) write_surface<uint16_t>(surface, words);
+    else write_surface<uint32_t>(surface, words);
+}
+
+volatile int32_t zero_key = 0;
+
+void BM_Floor(benchmark::State& state) {
+    SDL_Surface* surface = surfaces[state.range(0)];
+    restore(snapshots[0]);
+    for (auto _ : state) {
+        fill_surface(surface);
+        pass_words(accum_buffer, zero_key);
+        write_floor(surface, accum_buffer);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_FloorPass(benchmark::State& state) {
+    restore(snapshots[0]);
+    for (auto _ : state) {
+        pass_words(accum_buffer, zero_key);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_FloorWrite(benchmark::State& state) {
+    SDL_Surface* surface = surfaces[state.range(0)];
+    restore(snapshots[0]);
+    for (auto _ : state) {
+        write_floor(surface, accum_buffer);
+        benchmark::ClobberMemory();
+    }
+}
+
+// --- the stages --------------------------------------------------------------
+
+void BM_Fill(benchmark::State& state) {
+    SDL_Surface* surface = surfaces[state.range(0)];
+    for (auto _ : state) {
+        fill_surface(surface);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Fade(benchmark::State& state) {
+    const int scene = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        // Fading the same buffer again and again would soon leave it black.
+        state.PauseTiming();
+        restore(snapshots[scene]);
+        state.ResumeTiming();
+        accum_fade(accum_buffer, fade_amount(scene));
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Animate(benchmark::State& state) {
+    const int scene = static_cast<int>(state.range(0));
+    restore(snapshots[scene]);
+    for (auto _ : state) {
+        if (scene == 0) animate_scene_0();
+        else if (scene == 1) animate_scene_1();
+        else animate_scene_2();
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_ViewProject(benchmark::State& state) {
+    restore(snapshots[state.range(0)]);
+    for (auto _ : state) {
+        update_view();
+        project_points(0, point_count);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_DrawRings(benchmark::State& state) {
+    const int scene = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        // Drawing over and over would saturate the buffer.
+        state.PauseTiming();
+        restore(snapshots[scene]);
+        state.ResumeTiming();
+        draw_rings();
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Convert(benchmark::State& state) {
+    SDL_Surface* surface = surfaces[state.range(1)];
+    restore(snapshots[state.range(0)]);
+    for (auto _ : state) {
+        present_surface(surface, accum_buffer, surface->format->BytesPerPixel);
+        benchmark::ClobberMemory();
+    }
+}
+
+// run_frame on an off-screen surface of the given depth, the pointer moving.
+void BM_Frame(benchmark::State& state) {
+    restore(snapshots[state.range(0)]);
+    use_surface(surfaces[state.range(1)]);
+    for (auto _ : state) {
+        push_pointer();
+        run_frame();
+    }
+}
+
+// The real program loop: the mode's own surface and every SDL call of a frame.
+void BM_ProgramLoop(benchmark::State& state) {
+    restore(snapshots[0]);
+    video_surface = screen;
+    bytes_per_pixel = screen_bytes;
+    int scene_frames = 0;
+    for (auto _ : state) {
+        // Walk through the scenes as a viewer clicking now and then would.
+        if (++scene_frames == 1000) {
+            scene_frames = 0;
+            SDL_Event click{};
+            click.type = SDL_MOUSEBUTTONDOWN;
+            SDL_PushEvent(&click);
+        } else {
+            push_pointer();
+        }
+        run_frame();
+    }
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
+                                               benchmark::Counter::kIsRate);
+    state.SetLabel(std::to_string(screen_bytes) + " bytes per pixel");
+}
+
+void scenes(benchmark::internal::Benchmark* b) { b->DenseRange(0, scene_count - 1); }
+
+BENCHMARK(BM_Floor)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FloorPass)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FloorWrite)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Fill)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Fade)->Apply(scenes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Animate)->Apply(scenes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ViewProject)->Apply(scenes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawRings)->Apply(scenes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Convert)->ArgsProduct({{0, 1, 2}, {1, 2, 3, 4}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Frame)->ArgsProduct({{0, 1, 2}, {2, 4}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProgramLoop)->Unit(benchmark::kMicrosecond);
+
+// --- the summary -------------------------------------------------------------
+
+// The console output as usual, then every timing as a ratio to the floor:
+// the median over repetitions when there are any, else the single run.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const std::string name = run.run_name.str();
+            const double us = run.GetAdjustedCPUTime() * to_us(run.time_unit);
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median") medians[name] = us;
+            } else if (run.repetitions <= 1) {
+                medians[name] = us;
+            }
+            if (run.counters.count("fps") != 0 && run.run_type != Run::RT_Aggregate)
+                fps.push_back(run.counters.at("fps").value);
+        }
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        if (medians.empty()) return;
+        std::printf("\nRatios to the floor (median CPU time per call)\n");
+        const double floor2 = get("BM_Floor/2");
+        const double floor4 = get("BM_Floor/4");
+        const double pass = get("BM_FloorPass");
+        std::printf("  floor, 2 bytes per pixel: %8.1f us\n", floor2);
+        std::printf("  floor, 4 bytes per pixel: %8.1f us\n", floor4);
+        std::printf("  %-22s %10s %9s %9s\n", "stage", "us", "x floor", "x share");
+        for (const auto& [name, us] : medians) {
+            double floor = floor2;
+            double share = 0.0;
+            std::string name_bytes = name.substr(name.rfind('/') + 1);
+            if (name.starts_with("BM_Fill/")) share = get("BM_Fill/" + name_bytes);
+            if (name.starts_with("BM_Fade/")) share = pass;
+            if (name.starts_with("BM_Convert/")) share = get("BM_FloorWrite/" + name_bytes);
+            if ((name.starts_with("BM_Frame/") || name.starts_with("BM_Convert/") ||
+                 name.starts_with("BM_Fill/")) && name_bytes == "4")
+                floor = floor4;
+            if (name.starts_with("BM_Floor")) continue;
+            std::printf("  %-22s %10.1f %9.2f", name.c_str() + 3, us, ratio(us, floor));
+            if (share > 0.0) std::printf(" %9.2f", ratio(us, share));
+            std::printf("\n");
+        }
+        for (int bytes : {2, 4}) {
+            double sum = 0.0;
+            int found = 0;
+            for (int scene = 0; scene < scene_count; ++scene) {
+                const double us = get("BM_Frame/" + std::to_string(scene) + "/" + std::to_string(bytes));
+                sum += us;
+                found += us > 0.0;
+            }
+            // Only a full set of scenes makes a mean worth printing.
+            if (found != scene_count) continue;
+            const double mean = sum / scene_count;
+            std::printf("  whole frame at %d bytes per pixel, mean of the scenes: %.1f us = %.2f x floor\n",
+                        bytes, mean, ratio(mean, bytes == 2 ? floor2 : floor4));
+        }
+        if (!fps.empty()) {
+            std::vector<double> sorted = fps;
+            std::sort(sorted.begin(), sorted.end());
+            std::printf("  program loop, headless (%d bytes per pixel): %.0f frames per second\n",
+                        screen_bytes, sorted[sorted.size() / 2]);
+        }
+    }
+
+private:
+    static double to_us(benchmark::TimeUnit unit) {
+        switch (unit) {
+        case benchmark::kNanosecond: return 1e-3;
+        case benchmark::kMicrosecond: return 1.0;
+        case benchmark::kMillisecond: return 1e3;
+        default: return 1e6;
+        }
+    }
+    double get(const std::string& name) const {
+        const auto it = medians.find(name);
+        return it == medians.end() ? 0.0 : it->second;
+    }
+    static double ratio(double a, double b) { return b > 0.0 ? a / b : 0.0; }
+
+    std::map<std::string, double> medians;
+    std::vector<double> fps;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (!start_video()) return 1;
+    screen = video_surface;
+    screen_bytes = bytes_per_pixel;
+    for (int bytes = 1; bytes <= 4; ++bytes) {
+        const Format& f = formats[bytes];
+        surfaces[bytes] = SDL_CreateRGBSurface(SDL_SWSURFACE, 640, 480, 8 * bytes, f.red,
+                                               f.green, f.blue, 0);
+    }
+    warm_up();
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
