@@ -1,23 +1,16 @@
 #include "tests/support.h"
 
-#include <cstdlib>
+#include <algorithm>
 
-SDL_Surface* make_surface(int bytes_per_pixel, uint32_t red_mask, uint32_t green_mask,
-                          uint32_t blue_mask, int extra_pitch) {
-    const int pitch = 640 * bytes_per_pixel + extra_pitch;
-    // Padded rows need storage of our own; SDL then leaves it alone, and
-    // free_surface hands it back.
-    void* pixels = std::calloc(static_cast<size_t>(pitch) * 480, 1);
-    if (pixels == nullptr) return nullptr;
-    SDL_Surface* surface = SDL_CreateRGBSurfaceFrom(pixels, 640, 480, bytes_per_pixel * 8, pitch,
-                                                    red_mask, green_mask, blue_mask, 0);
-    if (surface == nullptr) std::free(pixels);
-    return surface;
-}
-
-void free_surface(SDL_Surface* surface) {
-    if (surface == nullptr) return;
-    void* pixels = surface->pixels;
-    SDL_FreeSurface(surface);
-    std::free(pixels);
+std::vector<int32_t> random_buffer(uint32_t& seed) {
+    std::vector<int32_t> words(640 * 480);
+    for (size_t i = 0; i < words.size();) {
+        const uint32_t kind = next_random(seed) % 3, run = 1 + next_random(seed) % 1280;  // black, lit, mixed
+        for (size_t end = std::min(words.size(), i + run); i < end; ++i) {
+            const uint32_t r = next_random(seed);
+            const bool lit = kind == 1 || (kind == 2 && r >> 31);
+            words[i] = !lit ? 0 : static_cast<int32_t>(r % 4096 ? r & 0xFFFFFF : r ^ 0x81000000);
+        }
+    }
+    return words;
 }

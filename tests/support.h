@@ -1,17 +1,12 @@
 // Helpers shared by the tests.
 #pragma once
 
-#include <SDL.h>
-
 #include <cstdint>
+#include <vector>
 
-// An off-screen 640 x 480 surface of the given depth and channel masks, with
-// `extra_pitch` spare bytes at the end of every row. The pixel storage is the
-// helper's own (zeroed), so release the surface with free_surface, not with
-// SDL_FreeSurface alone, which would leak the pixels.
-SDL_Surface* make_surface(int bytes_per_pixel, uint32_t red_mask, uint32_t green_mask,
-                          uint32_t blue_mask, int extra_pitch = 0);
+// xorshift32: the same sequence on every host and library.
+inline uint32_t next_random(uint32_t& s) { return s ^= s << 13, s ^= s >> 17, s ^= s << 5; }
 
-// Frees a surface from make_surface together with its pixel storage.
-// Accepts nullptr.
-void free_surface(SDL_Surface* surface);
+// 640 x 480 pixel words in runs of up to two rows that are all black, all lit or mixed, so that any
+// skipping of dark or lit stretches is exercised; a few lit words are negative or have bits above the channels.
+std::vector<int32_t> random_buffer(uint32_t& seed);
