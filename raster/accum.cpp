@@ -14,39 +14,44 @@ int32_t compose(int32_t red, int32_t green, int32_t blue) {
     return (red << 16) | (green << 8) | blue;
 }
 
-// Any word of the row negative? One OR over the row, which vectorises.
-bool has_negative(const int32_t* words) {
-    int32_t any = 0;
-    for (int32_t i = 0; i < screen_width; ++i) any |= words[i];
-    return any < 0;
-}
-
 // Sixteen channel bytes (four words) at a time, in the compiler's generic
 // vector type: plain operators, lowered to SSE2 on x86-64 and to whatever the
 // target has elsewhere.
 typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef int32_t Signed4 __attribute__((vector_size(16)));
 
-// The fade of a row without negative words, byte by byte. With d the
-// channel's excess over amount + 1 (saturating at 0), the faded channel is
-// d + min(d, 1): c - amount above the threshold, 0 at or below it. The top
-// byte of each word gets a threshold no byte exceeds, so it is cleared as
-// composing the channels would; a black word fades to black anyway.
-// Little-endian byte order only; `amount` within 0..253, so that amount + 1
-// is still a byte.
-void fade_row_bytes(int32_t* words, int32_t amount) {
+// Four words, byte by byte. With d the channel's excess over amount + 1
+// (saturating at 0), the faded channel is d + min(d, 1): c - amount above the
+// threshold, 0 at or below it. The top byte of each word gets a threshold no
+// byte exceeds, so it is cleared as composing the channels would; a black
+// word fades to black anyway. No byte of the result exceeds the byte it came
+// from, so a byte-wise max with the negative words (all else masked to 0)
+// puts those back unchanged, without a branch.
+inline void fade_four(unsigned char* at, Bytes16 above, Bytes16 one) {
+    Bytes16 v;
+    std::memcpy(&v, at, sizeof v);
+    const Bytes16 negative = reinterpret_cast<Bytes16>(reinterpret_cast<Signed4>(v) >> 31);
+    const Bytes16 d = v - (v < above ? v : above);
+    Bytes16 faded = d + (d < one ? d : one);
+    const Bytes16 kept = v & negative;
+    faded = faded > kept ? faded : kept;
+    std::memcpy(at, &faded, sizeof faded);
+}
+
+// The whole buffer, eight words a step. Little-endian byte order only;
+// `amount` within 0..253, so that amount + 1 is still a byte.
+void fade_bytes(int32_t* buffer, int32_t amount) {
     Bytes16 above;
     Bytes16 one;
     for (int k = 0; k < 16; ++k) {
         above[k] = static_cast<uint8_t>(k % 4 == 3 ? 255 : amount + 1);
         one[k] = 1;
     }
-    auto* bytes = reinterpret_cast<unsigned char*>(words);
-    for (int32_t i = 0; i < 4 * screen_width; i += 16) {
-        Bytes16 v;
-        std::memcpy(&v, bytes + i, sizeof v);
-        const Bytes16 d = v - (v < above ? v : above);
-        v = d + (d < one ? d : one);
-        std::memcpy(bytes + i, &v, sizeof v);
+    auto* bytes = reinterpret_cast<unsigned char*>(buffer);
+    static_assert(screen_pixels % 8 == 0);
+    for (int32_t i = 0; i < 4 * screen_pixels; i += 32) {
+        fade_four(bytes + i, above, one);
+        fade_four(bytes + i + 16, above, one);
     }
 }
 
@@ -61,27 +66,23 @@ void accum_clear(int32_t* buffer) {
 }
 
 void accum_fade(int32_t* buffer, int32_t amount) {
+    if (std::endian::native == std::endian::little && amount >= 0 && amount <= 253) {
+        fade_bytes(buffer, amount);
+        return;
+    }
     // A channel at or below amount + 1 goes straight to black, so every
     // surviving channel stays at 2 or more.
     const int32_t threshold = amount + 1;
-    const bool bytewise = std::endian::native == std::endian::little && amount >= 0 && amount <= 253;
-    for (int32_t row = 0; row < screen_pixels; row += screen_width) {
-        int32_t* words = buffer + row;
-        if (bytewise && !has_negative(words)) {
-            fade_row_bytes(words, amount);
-            continue;
-        }
-        for (int32_t i = 0; i < screen_width; ++i) {
-            const int32_t word = words[i];
-            if (word <= 0) continue;
-            int32_t red = channel(word, 16);
-            int32_t green = channel(word, 8);
-            int32_t blue = channel(word, 0);
-            red = red > threshold ? red - amount : 0;
-            green = green > threshold ? green - amount : 0;
-            blue = blue > threshold ? blue - amount : 0;
-            words[i] = compose(red, green, blue);
-        }
+    for (int32_t i = 0; i < screen_pixels; ++i) {
+        const int32_t word = buffer[i];
+        if (word <= 0) continue;
+        int32_t red = channel(word, 16);
+        int32_t green = channel(word, 8);
+        int32_t blue = channel(word, 0);
+        red = red > threshold ? red - amount : 0;
+        green = green > threshold ? green - amount : 0;
+        blue = blue > threshold ? blue - amount : 0;
+        buffer[i] = compose(red, green, blue);
     }
 }
 
