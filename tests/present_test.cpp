@@ -58,3 +58,19 @@ TEST(Present, EveryLayoutMatchesPlainLoop) {
         SDL_FreeSurface(surface);
     }
 }
+
+// A format whose channel is wider than a byte reports a wrapped-around loss (254 for 10 bits).
+// Shifting by it would be undefined; such a channel contributes nothing, the others still map.
+TEST(Present, ChannelsWiderThanAByteContributeNothing) {
+    fill_row_offset();
+    SDL_PixelFormat format{};
+    format.BytesPerPixel = 4;
+    format.Rloss = 254, format.Rshift = 20, format.Gshift = 8;
+    EXPECT_EQ(map_pixel(&format, 0x00FFFFFF), 0xFFFFu);
+    std::vector<uint32_t> pixels(screen_pixels);
+    SDL_Surface surface{};
+    surface.format = &format, surface.pixels = pixels.data(), surface.pitch = 4 * 640;
+    const std::vector<int32_t> words(screen_pixels, 0x00123456);
+    present_surface(&surface, words.data(), 4);
+    EXPECT_EQ(pixels[641], 0x3456u);
+}
