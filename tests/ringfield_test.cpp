@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <bit>
 #include <cstdint>
@@ -13,6 +14,14 @@
 #include "raster/raster.h"
 #include "rings/rings.h"
 #include "transform/transform.h"
+
+// Stands in for SDL's own lock, so that a test can make it fail; otherwise it passes the call on.
+bool fail_lock = false;
+extern "C" int SDL_LockSurface(SDL_Surface* surface) {
+    using Lock = int (*)(SDL_Surface*);
+    static const auto real = reinterpret_cast<Lock>(dlsym(RTLD_NEXT, "SDL_LockSurface"));
+    return fail_lock ? -1 : real(surface);
+}
 
 namespace {
 
@@ -189,6 +198,24 @@ TEST(FrameLoop, BurstIsWorkedOffOneEventPerFrame) {
         EXPECT_TRUE(state() == before) << int(end);
         push(SDL_QUIT);
     }
+}
+
+// A surface that cannot be locked is not written: the frame ends after its event.
+TEST(FrameLoop, FailedLockSkipsTheRestOfTheFrame) {
+    open_screen();
+    push(SDL_MOUSEMOTION, 0, 0);
+    ASSERT_TRUE(run_frame());
+    const int32_t angles[3] = {angle_x, angle_y, angle_z};
+    auto* pixels = static_cast<Uint16*>(video_surface->pixels);
+    pixels[0] = 0x1234;
+    fail_lock = true;
+    push(SDL_MOUSEMOTION, 100, 100);
+    EXPECT_TRUE(run_frame());
+    fail_lock = false;
+    EXPECT_TRUE(mouse_x == 100 && accum_buffer[100 * 640 + 100] == 0x00FFFFFF);  // event taken, no fade
+    EXPECT_TRUE(angle_x == angles[0] && angle_y == angles[1] && angle_z == angles[2] && pixels[0] == 0x1234);
+    ASSERT_TRUE(run_frame());
+    EXPECT_TRUE(angle_z != angles[2] && pixels[0] != 0x1234 && accum_buffer[100 * 640 + 100] == 0x00FBFBFB);
 }
 
 TEST(FrameLoop, AdvanceAnglesTruncatesAndWraps) {
