@@ -15,8 +15,17 @@
 #include "rings/rings.h"
 #include "transform/transform.h"
 
-// Stands in for SDL's own lock, so that a test can make it fail; otherwise it passes the call on.
+// Stand in for SDL's own lock and mode setting, so that a test can make them fail; otherwise they
+// pass the call on.
 bool fail_lock = false;
+bool fail_mode = false;
+extern "C" SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
+    using SetMode = SDL_Surface* (*)(int, int, int, Uint32);
+    static const auto real = reinterpret_cast<SetMode>(dlsym(RTLD_NEXT, "SDL_SetVideoMode"));
+    if (!fail_mode) return real(width, height, bpp, flags);
+    SDL_SetError("no such mode");
+    return nullptr;
+}
 extern "C" int SDL_LockSurface(SDL_Surface* surface) {
     using Lock = int (*)(SDL_Surface*);
     static const auto real = reinterpret_cast<Lock>(dlsym(RTLD_NEXT, "SDL_LockSurface"));
@@ -235,7 +244,16 @@ TEST(FrameLoop, VideoThatCannotStartGivesOneLineAndStatus1) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(run_program(), 1);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(err.rfind("ringfield: ", 0) == 0 && err.size() > 12 && err.find('\n') == err.size() - 1) << err;
+    EXPECT_TRUE(err.rfind("ringfield: cannot initialise", 0) == 0 && err.find('\n') == err.size() - 1) << err;
+}
+
+TEST(FrameLoop, VideoModeThatCannotBeSetGivesOneLineAndStatus1) {
+    fail_mode = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run_program(), 1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(err.rfind("ringfield: cannot set 640x480 video mode: ", 0) == 0 &&
+                err.find('\n') == err.size() - 1) << err;
 }
 
 // Ring 7 alone on screen as a zigzag: point k at (20 + 10k, 100 or 120), point 39
