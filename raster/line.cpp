@@ -23,12 +23,11 @@ inline int32_t add_saturating(int32_t word, Channels colour) {
     return result;
 }
 
-}  // namespace
-
 // Bresenham on buffer indices: a step in x moves the index by 1, a step in
-// y by one row, so no pixel costs a multiplication or a bounds test.
-void draw_line_add(int32_t* buffer, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                   int32_t red, int32_t green, int32_t blue) {
+// y by one row, so no pixel costs a multiplication or a bounds test. `add`
+// is called once per pixel with its index, in order from the start.
+template <typename Add>
+void walk_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Add add) {
     int32_t dx = x1 - x0;
     int32_t dy = y1 - y0;
     int32_t step_x = 1;
@@ -58,19 +57,22 @@ void draw_line_add(int32_t* buffer, int32_t x0, int32_t y0, int32_t x1, int32_t 
     int32_t error = 2 * minor - major;
     const int32_t straight_inc = 2 * minor;
     const int32_t diagonal_inc = 2 * minor - 2 * major;
+    for (int32_t n = 0; n <= major; ++n) {
+        add(index);
+        // Selects rather than a branch: the error term's sign flips often.
+        const bool diag = error >= 0;
+        index += diag ? diagonal : straight;
+        error += diag ? diagonal_inc : straight_inc;
+    }
+}
 
+}  // namespace
+
+void draw_line_add(int32_t* buffer, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                   int32_t red, int32_t green, int32_t blue) {
     // Negative addends have no packed form: those lines take the plain add.
     if (red < 0 || green < 0 || blue < 0) {
-        for (int32_t n = 0; n <= major; ++n) {
-            accum_add_pixel(buffer, index, red, green, blue);
-            if (error >= 0) {
-                index += diagonal;
-                error += diagonal_inc;
-            } else {
-                index += straight;
-                error += straight_inc;
-            }
-        }
+        walk_line(x0, y0, x1, y1, [&](int32_t index) { accum_add_pixel(buffer, index, red, green, blue); });
         return;
     }
     // An addend of 255 or more saturates its channel whatever it held.
@@ -78,11 +80,5 @@ void draw_line_add(int32_t* buffer, int32_t x0, int32_t y0, int32_t x1, int32_t 
     const uint32_t packed = (clamp(red) << 16) | (clamp(green) << 8) | clamp(blue);
     Channels colour;
     std::memcpy(&colour, &packed, sizeof colour);
-    for (int32_t n = 0; n <= major; ++n) {
-        buffer[index] = add_saturating(buffer[index], colour);
-        // Selects rather than a branch: the error term's sign flips often.
-        const bool diag = error >= 0;
-        index += diag ? diagonal : straight;
-        error += diag ? diagonal_inc : straight_inc;
-    }
+    walk_line(x0, y0, x1, y1, [&](int32_t index) { buffer[index] = add_saturating(buffer[index], colour); });
 }
