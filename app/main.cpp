@@ -1,5 +1,6 @@
+// The desktop program's entry, through SDL's main wrapper.
 #include <SDL.h>
 
-#include "app/app.h"
+#include "app/desktop.h"
 
 int main(int, char**) { return run_program(); }

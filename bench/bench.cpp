@@ -1,18 +1,13 @@
-// Per-stage and whole-frame timings of the renderer, each also shown as a
-// ratio to the floor: the memory passes any implementation has to make (fill
-// the surface, one read+write pass over the buffer words, one read pass
-// writing the surface).
+// Per-stage and whole-frame timings of the renderer core, each also shown as
+// a ratio to the floor: the memory passes any implementation has to make (one
+// read+write pass over the buffer words, one read pass writing the target).
 //
 //   build/bench/ringfield-bench                                   all of it
 //   build/bench/ringfield-bench --benchmark_repetitions=5         medians
-//   build/bench/ringfield-bench --benchmark_filter=ProgramLoop    frames per second
 //
 // The summary uses CPU time: other processes on a shared machine then weigh
-// less than in the wall-clock column.
-//
-// Runs headless: SDL's dummy video driver unless SDL_VIDEODRIVER says otherwise.
+// less than in the wall-clock column. Targets are pictures in memory.
 
-#include <SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -24,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "frame/frame.h"
 #include "present/present.h"
 #include "raster/raster.h"
 #include "rings/rings.h"
@@ -84,48 +79,44 @@ void restore(const Snapshot& s) {
 
 // The pointer sweeps the whole screen on a slow Lissajous path, so the field
 // keeps turning at changing speeds in every direction.
-void push_pointer() {
+Input pointer() {
     const double t = path_frame * 0.01;
     ++path_frame;
-    SDL_Event event{};
-    event.type = SDL_MOUSEMOTION;
-    int x = static_cast<int>(320.0 + 319.0 * std::sin(t * 1.3));
-    int y = static_cast<int>(240.0 + 239.0 * std::cos(t * 0.7));
-    event.motion.x = static_cast<Uint16>(x);
-    event.motion.y = static_cast<Uint16>(y);
-    SDL_PushEvent(&event);
+    const int x = static_cast<int>(320.0 + 319.0 * std::sin(t * 1.3));
+    const int y = static_cast<int>(240.0 + 239.0 * std::cos(t * 0.7));
+    return {InputKind::motion, static_cast<uint16_t>(x), static_cast<uint16_t>(y)};
 }
 
-struct Format {
-    int bytes;
-    uint32_t red, green, blue;
-};
-constexpr Format formats[5] = {
-    {0, 0, 0, 0},
-    {1, 0xE0, 0x1C, 0x03},
-    {2, 0xF800, 0x07E0, 0x001F},
-    {3, 0xFF0000, 0x00FF00, 0x0000FF},
-    {4, 0xFF0000, 0x00FF00, 0x0000FF},
-};
-SDL_Surface* surfaces[5];  // off-screen, by bytes per pixel
-SDL_Surface* screen;       // the mode the dummy driver gave
-int screen_bytes;
+// Targets in memory by bytes per pixel: 3-3-2, 5-6-5, 8-8-8 and x-8-8-8.
+alignas(64) uint8_t target_pixels[5][640 * 480 * 4];
+PixelLayout targets[5];
 
-void use_surface(SDL_Surface* surface) {
-    video_surface = surface;
-    bytes_per_pixel = surface->format->BytesPerPixel;
+void make_targets() {
+    const struct { uint8_t loss[3], shift[3]; } fields[5] = {
+        {}, {{5, 5, 6}, {5, 2, 0}}, {{3, 2, 3}, {11, 5, 0}}, {{0, 0, 0}, {16, 8, 0}}, {{0, 0, 0}, {16, 8, 0}}};
+    for (int bytes = 1; bytes <= 4; ++bytes) {
+        PixelLayout& t = targets[bytes];
+        t.pixels = target_pixels[bytes];
+        t.pitch = (640 * bytes + 3) / 4 * 4;
+        t.bytes_per_pixel = bytes;
+        t.red_loss = fields[bytes].loss[0], t.green_loss = fields[bytes].loss[1], t.blue_loss = fields[bytes].loss[2];
+        t.red_shift = fields[bytes].shift[0], t.green_shift = fields[bytes].shift[1];
+        t.blue_shift = fields[bytes].shift[2];
+    }
+}
+
+void run_frame(const PixelLayout& target, Input input) {
+    frame_input(input);
+    frame_render();
+    frame_present(target);
 }
 
 // Builds the three scene states the stage benchmarks start from.
 void warm_up() {
-    use_surface(surfaces[2]);
-    start_tables();
+    start_core();
     for (int scene = 0; scene < scene_count; ++scene) {
         if (scene > 0) next_scene();
-        for (int n = 0; n < warm_frames; ++n) {
-            push_pointer();
-            run_frame();
-        }
+        for (int n = 0; n < warm_frames; ++n) run_frame(targets[2], pointer());
         capture(snapshots[scene]);
     }
 }
@@ -134,43 +125,35 @@ int fade_amount(int scene) { return scene == 2 ? 2 : 4; }
 
 // --- the floor -------------------------------------------------------------
 
-uint32_t black_of(SDL_Surface* surface) { return SDL_MapRGB(surface->format, 0, 0, 0); }
-
-void fill_surface(SDL_Surface* surface) {
-    SDL_Rect whole{0, 0, 640, 480};
-    SDL_FillRect(surface, &whole, black_of(surface));
-}
-
 // A read+write pass over every word that the compiler cannot drop.
 void pass_words(int32_t* words, int32_t key) {
     for (int32_t i = 0; i < screen_pixels; ++i) words[i] ^= key;
 }
 
+// A read pass over the words writing every pixel of the target, truncated.
 template <typename Pixel>
-void write_surface(SDL_Surface* surface, const int32_t* words) {
-    auto* pixels = static_cast<Pixel*>(surface->pixels);
-    const int32_t stride = surface->pitch / static_cast<int32_t>(sizeof(Pixel));
+void write_target(const PixelLayout& target, const int32_t* words) {
+    auto* pixels = static_cast<uint8_t*>(target.pixels);
     for (int32_t y = 0; y < screen_height; ++y) {
         const int32_t* row = words + y * screen_width;
-        Pixel* out = pixels + stride * y;
+        auto* out = reinterpret_cast<Pixel*>(pixels + target.pitch * y);
         for (int32_t x = 0; x < screen_width; ++x) out[x] = static_cast<Pixel>(row[x]);
     }
 }
 
-void write_floor(SDL_Surface* surface, const int32_t* words) {
-    if (surface->format->BytesPerPixel == 2) write_surface<uint16_t>(surface, words);
-    else write_surface<uint32_t>(surface, words);
+void write_floor(const PixelLayout& target, const int32_t* words) {
+    if (target.bytes_per_pixel == 2) write_target<uint16_t>(target, words);
+    else write_target<uint32_t>(target, words);
 }
 
 volatile int32_t zero_key = 0;
 
 void BM_Floor(benchmark::State& state) {
-    SDL_Surface* surface = surfaces[state.range(0)];
+    const PixelLayout& target = targets[state.range(0)];
     restore(snapshots[0]);
     for (auto _ : state) {
-        fill_surface(surface);
         pass_words(accum_buffer, zero_key);
-        write_floor(surface, accum_buffer);
+        write_floor(target, accum_buffer);
         benchmark::ClobberMemory();
     }
 }
@@ -184,23 +167,15 @@ void BM_FloorPass(benchmark::State& state) {
 }
 
 void BM_FloorWrite(benchmark::State& state) {
-    SDL_Surface* surface = surfaces[state.range(0)];
+    const PixelLayout& target = targets[state.range(0)];
     restore(snapshots[0]);
     for (auto _ : state) {
-        write_floor(surface, accum_buffer);
+        write_floor(target, accum_buffer);
         benchmark::ClobberMemory();
     }
 }
 
 // --- the stages --------------------------------------------------------------
-
-void BM_Fill(benchmark::State& state) {
-    SDL_Surface* surface = surfaces[state.range(0)];
-    for (auto _ : state) {
-        fill_surface(surface);
-        benchmark::ClobberMemory();
-    }
-}
 
 void BM_Fade(benchmark::State& state) {
     const int scene = static_cast<int>(state.range(0));
@@ -228,7 +203,7 @@ void BM_Animate(benchmark::State& state) {
 void BM_ViewProject(benchmark::State& state) {
     restore(snapshots[state.range(0)]);
     for (auto _ : state) {
-        update_view();
+        update_view(angle_x, angle_y, angle_z);
         project_points(0, point_count);
         benchmark::ClobberMemory();
     }
@@ -247,45 +222,22 @@ void BM_DrawRings(benchmark::State& state) {
 }
 
 void BM_Convert(benchmark::State& state) {
-    SDL_Surface* surface = surfaces[state.range(1)];
+    const PixelLayout& target = targets[state.range(1)];
     restore(snapshots[state.range(0)]);
     for (auto _ : state) {
-        present_surface(surface, accum_buffer, surface->format->BytesPerPixel);
+        frame_present(target);
         benchmark::ClobberMemory();
     }
 }
 
-// run_frame on an off-screen surface of the given depth, the pointer moving.
+// A whole frame into a target of the given depth, the pointer moving.
 void BM_Frame(benchmark::State& state) {
     restore(snapshots[state.range(0)]);
-    use_surface(surfaces[state.range(1)]);
+    const PixelLayout& target = targets[state.range(1)];
     for (auto _ : state) {
-        push_pointer();
-        run_frame();
+        run_frame(target, pointer());
+        benchmark::ClobberMemory();
     }
-}
-
-// The real program loop: the mode's own surface and every SDL call of a frame.
-void BM_ProgramLoop(benchmark::State& state) {
-    restore(snapshots[0]);
-    video_surface = screen;
-    bytes_per_pixel = screen_bytes;
-    int scene_frames = 0;
-    for (auto _ : state) {
-        // Walk through the scenes as a viewer clicking now and then would.
-        if (++scene_frames == 1000) {
-            scene_frames = 0;
-            SDL_Event click{};
-            click.type = SDL_MOUSEBUTTONDOWN;
-            SDL_PushEvent(&click);
-        } else {
-            push_pointer();
-        }
-        run_frame();
-    }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                               benchmark::Counter::kIsRate);
-    state.SetLabel(std::to_string(screen_bytes) + " bytes per pixel");
 }
 
 void scenes(benchmark::internal::Benchmark* b) { b->DenseRange(0, scene_count - 1); }
@@ -293,14 +245,12 @@ void scenes(benchmark::internal::Benchmark* b) { b->DenseRange(0, scene_count - 
 BENCHMARK(BM_Floor)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FloorPass)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FloorWrite)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Fill)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Fade)->Apply(scenes)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Animate)->Apply(scenes)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ViewProject)->Apply(scenes)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawRings)->Apply(scenes)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Convert)->ArgsProduct({{0, 1, 2}, {1, 2, 3, 4}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Frame)->ArgsProduct({{0, 1, 2}, {2, 4}})->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ProgramLoop)->Unit(benchmark::kMicrosecond);
 
 // --- the summary -------------------------------------------------------------
 
@@ -319,8 +269,6 @@ public:
             } else if (run.repetitions <= 1) {
                 medians[name] = us;
             }
-            if (run.counters.count("fps") != 0 && run.run_type != Run::RT_Aggregate)
-                fps.push_back(run.counters.at("fps").value);
         }
     }
 
@@ -338,11 +286,9 @@ public:
             double floor = floor2;
             double share = 0.0;
             std::string name_bytes = name.substr(name.rfind('/') + 1);
-            if (name.starts_with("BM_Fill/")) share = get("BM_Fill/" + name_bytes);
             if (name.starts_with("BM_Fade/")) share = pass;
             if (name.starts_with("BM_Convert/")) share = get("BM_FloorWrite/" + name_bytes);
-            if ((name.starts_with("BM_Frame/") || name.starts_with("BM_Convert/") ||
-                 name.starts_with("BM_Fill/")) && name_bytes == "4")
+            if ((name.starts_with("BM_Frame/") || name.starts_with("BM_Convert/")) && name_bytes == "4")
                 floor = floor4;
             if (name.starts_with("BM_Floor")) continue;
             std::printf("  %-22s %10.1f %9.2f", name.c_str() + 3, us, ratio(us, floor));
@@ -363,12 +309,6 @@ public:
             std::printf("  whole frame at %d bytes per pixel, mean of the scenes: %.1f us = %.2f x floor\n",
                         bytes, mean, ratio(mean, bytes == 2 ? floor2 : floor4));
         }
-        if (!fps.empty()) {
-            std::vector<double> sorted = fps;
-            std::sort(sorted.begin(), sorted.end());
-            std::printf("  program loop, headless (%d bytes per pixel): %.0f frames per second\n",
-                        screen_bytes, sorted[sorted.size() / 2]);
-        }
     }
 
 private:
@@ -387,23 +327,14 @@ private:
     static double ratio(double a, double b) { return b > 0.0 ? a / b : 0.0; }
 
     std::map<std::string, double> medians;
-    std::vector<double> fps;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    if (!start_video()) return 1;
-    screen = video_surface;
-    screen_bytes = bytes_per_pixel;
-    for (int bytes = 1; bytes <= 4; ++bytes) {
-        const Format& f = formats[bytes];
-        surfaces[bytes] = SDL_CreateRGBSurface(SDL_SWSURFACE, 640, 480, 8 * bytes, f.red,
-                                               f.green, f.blue, 0);
-    }
+    make_targets();
     warm_up();
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

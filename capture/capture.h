@@ -1,10 +1,10 @@
-// ringfield-capture: runs the program's own start-up and frame loop on an
-// off-screen surface, fed by scripted events, and saves chosen frames as PNG.
+// ringfield-capture: runs the core's start-up and frames on a picture in
+// memory, fed by scripted or random inputs, and saves chosen frames as PNG.
 #pragma once
 
-#include <SDL.h>
-
 #include <cstdint>
+
+#include "present/present.h"
 
 constexpr int32_t max_script_events = 100000;
 constexpr int32_t max_save_ranges = 64;
@@ -60,16 +60,18 @@ bool frame_saved(int64_t frame);
 // FNV-1a over the RGB bytes: the identity of a picture in hashes.txt.
 uint64_t picture_hash(const uint8_t* rgb);
 
-// Channel masks of the off-screen surface for the settings' depth and order.
-void surface_masks(uint32_t* red, uint32_t* green, uint32_t* blue);
+// The in-memory picture's layout for the settings' depth and channel order,
+// its pixels not yet set. Rows are padded to whole 32-bit words.
+PixelLayout capture_layout();
 
-// Runs the capture with SDL video already initialised. Returns the exit
-// status: 0 done, 1 a frame differs from its reference, could not be written
-// or broke an invariant, 2 the surface could not be made.
+// Runs the capture. Returns the exit status: 0 done, 1 a frame differs from
+// its reference, could not be written or broke an invariant, 2 the
+// references or hash list could not be opened.
 int run_capture();
 
-// PNG files of 640 x 480 RGB pixels (3 bytes per pixel, rows packed).
-bool write_png(const char* path, const uint8_t* rgb);
+// PNG files of 640 x 480 RGB pixels (3 bytes per pixel, rows packed). A
+// failed write leaves no file behind and returns false with `reason` set.
+bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_size);
 bool read_png(const char* path, uint8_t* rgb);
-// The surface's pixels as RGB.
-void surface_to_rgb(SDL_Surface* surface, uint8_t* rgb);
+// A picture of the given layout as RGB, each field widened to 8 bits.
+void picture_rgb(const PixelLayout& layout, uint8_t* rgb);

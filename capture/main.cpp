@@ -1,9 +1,9 @@
-#include <SDL.h>
+// ringfield-capture's entry: options and script are checked before anything
+// is written, then the capture runs.
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "capture/capture.h"
@@ -36,13 +36,5 @@ int main(int argc, char** argv) {
     if (parsed != 0 || !load_script()) return bad_input(problem);
     if (settings.expect_dir && !folder_ready(settings.expect_dir, false)) return bad_input(problem);
     if (settings.out_dir && !folder_ready(settings.out_dir, true)) return bad_input(problem);
-    // Off-screen only: no window is ever opened.
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "ringfield-capture: cannot initialise SDL video: %s\n", SDL_GetError());
-        return 1;
-    }
-    const int status = run_capture();
-    SDL_Quit();
-    return status;
+    return run_capture();
 }

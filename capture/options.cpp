@@ -25,7 +25,7 @@ const char* const tour_script =
 
 const char* const usage_text =
     "usage: ringfield-capture [options]\n"
-    "Runs ringfield's frame loop off-screen and saves frames as PNG files.\n"
+    "Runs ringfield's frames on a picture in memory and saves them as PNG files.\n"
     "\n"
     "  --frames N        frames to run (default 900)\n"
     "  --depth D[:ORDER] bytes per pixel 1, 2, 3 or 4 (default 2); ORDER is rgb\n"
@@ -317,12 +317,23 @@ bool frame_saved(int64_t frame) {
     return false;
 }
 
-void surface_masks(uint32_t* red, uint32_t* green, uint32_t* blue) {
-    // From the top bits down: the first channel, green, the last channel.
-    uint32_t top = 0xFF0000, middle = 0xFF00, bottom = 0xFF;
-    if (settings.depth == 1) { top = 0xE0; middle = 0x1C; bottom = 0x03; }
-    if (settings.depth == 2) { top = 0xF800; middle = 0x07E0; bottom = 0x001F; }
-    *red = settings.reversed ? bottom : top;
-    *green = middle;
-    *blue = settings.reversed ? top : bottom;
+PixelLayout capture_layout() {
+    // The first channel from the top bits down, then green, then the last:
+    // 3-3-2, 5-6-5 or 8-8-8 bits.
+    struct Field { uint8_t loss, shift; };
+    Field top{0, 16}, middle{0, 8}, bottom{0, 0};
+    if (settings.depth == 1) { top = {5, 5}; middle = {5, 2}; bottom = {6, 0}; }
+    if (settings.depth == 2) { top = {3, 11}; middle = {2, 5}; bottom = {3, 0}; }
+    const Field red = settings.reversed ? bottom : top;
+    const Field blue = settings.reversed ? top : bottom;
+    PixelLayout layout{};
+    layout.bytes_per_pixel = settings.depth;
+    layout.pitch = (640 * settings.depth + 3) / 4 * 4;
+    layout.red_loss = red.loss;
+    layout.red_shift = red.shift;
+    layout.green_loss = middle.loss;
+    layout.green_shift = middle.shift;
+    layout.blue_loss = blue.loss;
+    layout.blue_shift = blue.shift;
+    return layout;
 }

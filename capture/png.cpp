@@ -1,15 +1,64 @@
-// PNG files through libpng's simplified interface, written under a temporary
-// name and renamed, so a failed write never leaves a truncated picture.
+// Pictures: the in-memory target read back as RGB, PNG files through
+// libpng's simplified interface, and the pixel hash that names a picture.
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "capture/capture.h"
 
-bool write_png(const char* path, const uint8_t* rgb) {
+namespace {
+
+// A field of `bits` bits widened to 8, as the golden pictures were first
+// recorded: 2- and 3-bit fields to the nearest value, wider ones rounded
+// down.
+uint8_t widen(uint32_t field, int bits) {
+    const uint32_t top = (1u << bits) - 1;
+    return static_cast<uint8_t>(bits <= 3 ? (field * 255 + top / 2) / top : field * 255 / top);
+}
+
+uint8_t channel(uint32_t value, uint8_t loss, uint8_t shift) {
+    const int bits = 8 - loss;
+    if (bits <= 0 || shift > 31) return 0;
+    return widen((value >> shift) & ((1u << bits) - 1), bits);
+}
+
+}  // namespace
+
+void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
+    const int bytes = layout.bytes_per_pixel;
+    for (int y = 0; y < 480; ++y) {
+        const uint8_t* row = static_cast<const uint8_t*>(layout.pixels) + layout.pitch * y;
+        for (int x = 0; x < 640; ++x) {
+            const uint8_t* at = row + bytes * x;
+            uint32_t value = 0;
+            switch (bytes) {
+            case 1: value = at[0]; break;
+            case 2: { uint16_t v; std::memcpy(&v, at, 2); value = v; break; }
+            // The 3-byte converter stores the least significant byte first.
+            case 3: value = at[0] | (at[1] << 8) | (static_cast<uint32_t>(at[2]) << 16); break;
+            default: std::memcpy(&value, at, 4); break;
+            }
+            uint8_t* out = rgb + (y * 640 + x) * 3;
+            out[0] = channel(value, layout.red_loss, layout.red_shift);
+            out[1] = channel(value, layout.green_loss, layout.green_shift);
+            out[2] = channel(value, layout.blue_loss, layout.blue_shift);
+        }
+    }
+}
+
+// Written under a temporary name and renamed, so a failed write never
+// leaves a truncated picture.
+bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_size) {
     char temporary[4096];
     if (std::snprintf(temporary, sizeof temporary, "%s.part", path) >= static_cast<int>(sizeof temporary)) {
+        std::snprintf(reason, reason_size, "path too long");
+        return false;
+    }
+    std::FILE* file = std::fopen(temporary, "wb");
+    if (!file) {
+        std::snprintf(reason, reason_size, "%s", std::strerror(errno));
         return false;
     }
     png_image image;
@@ -18,11 +67,22 @@ bool write_png(const char* path, const uint8_t* rgb) {
     image.width = 640;
     image.height = 480;
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, temporary, 0, rgb, 640 * 3, nullptr)) {
+    errno = 0;
+    const bool encoded = png_image_write_to_stdio(&image, file, 0, rgb, 640 * 3, nullptr) != 0;
+    // A full disk shows at the flush or the close at the latest.
+    const bool flushed = encoded && std::fflush(file) == 0 && std::ferror(file) == 0;
+    const int flush_error = errno;
+    const bool closed = std::fclose(file) == 0;
+    const int close_error = errno;
+    if (!encoded || !flushed || !closed) {
+        const int error = !flushed ? flush_error : close_error;
+        std::snprintf(reason, reason_size, "%s",
+                      !encoded && image.message[0] ? image.message : error ? std::strerror(error) : "write failed");
         std::remove(temporary);
         return false;
     }
     if (std::rename(temporary, path) != 0) {
+        std::snprintf(reason, reason_size, "%s", std::strerror(errno));
         std::remove(temporary);
         return false;
     }
@@ -40,26 +100,6 @@ bool read_png(const char* path, uint8_t* rgb) {
     }
     image.format = PNG_FORMAT_RGB;
     return png_image_finish_read(&image, nullptr, rgb, 640 * 3, nullptr) != 0;
-}
-
-void surface_to_rgb(SDL_Surface* surface, uint8_t* rgb) {
-    const int bytes = surface->format->BytesPerPixel;
-    for (int y = 0; y < 480; ++y) {
-        const uint8_t* row = static_cast<const uint8_t*>(surface->pixels) + surface->pitch * y;
-        for (int x = 0; x < 640; ++x) {
-            const uint8_t* at = row + bytes * x;
-            uint32_t value = 0;
-            switch (bytes) {
-            case 1: value = at[0]; break;
-            case 2: { uint16_t v; std::memcpy(&v, at, 2); value = v; break; }
-            // The 3-byte converter stores the least significant byte first.
-            case 3: value = at[0] | (at[1] << 8) | (static_cast<uint32_t>(at[2]) << 16); break;
-            default: std::memcpy(&value, at, 4); break;
-            }
-            uint8_t* out = rgb + (y * 640 + x) * 3;
-            SDL_GetRGB(value, surface->format, &out[0], &out[1], &out[2]);
-        }
-    }
 }
 
 uint64_t picture_hash(const uint8_t* rgb) {

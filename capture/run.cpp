@@ -1,53 +1,55 @@
-// The capture loop: the program's own start_tables and run_frame on an
-// off-screen surface, with events pushed into SDL's queue as they come due.
+// The capture loop: the core's start-up and frames on a picture in memory,
+// with inputs queued as they come due and one taken per frame, as the
+// desktop program takes one event per frame from its queue.
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
-#include "app/app.h"
 #include "capture/capture.h"
+#include "frame/frame.h"
 #include "raster/raster.h"
+#include "trig/trig.h"
 
 namespace {
 
-// SDL keeps at most 128 events; the rest wait here. The loop takes one per
-// frame either way, so holding them back changes nothing it sees.
-constexpr int32_t sdl_queue_room = 64;
-int32_t sdl_queued;
+uint8_t picture[640 * 480 * 4];
+PixelLayout target;
 
 uint8_t actual_rgb[640 * 480 * 3];
 uint8_t expected_rgb[640 * 480 * 3];
 uint8_t diff_rgb[640 * 480 * 3];
 
-void push(const ScriptEvent& event) {
-    SDL_Event sdl;
-    std::memset(&sdl, 0, sizeof sdl);
-    switch (event.kind) {
-    case EventKind::motion:
-        sdl.type = SDL_MOUSEMOTION;
-        sdl.motion.x = event.x;
-        sdl.motion.y = event.y;
-        break;
-    case EventKind::button:
-        sdl.type = SDL_MOUSEBUTTONDOWN;
-        sdl.button.button = SDL_BUTTON_LEFT;
-        break;
-    case EventKind::key:
-        sdl.type = SDL_KEYDOWN;
-        sdl.key.keysym.sym = SDLK_a;
-        break;
-    case EventKind::quit:
-        sdl.type = SDL_QUIT;
-        break;
-    }
-    if (SDL_PushEvent(&sdl) == 0) ++sdl_queued;
+// Waiting inputs, oldest first. The random events keep it within the room a
+// desktop event queue has; a script's events wait in the script until due.
+constexpr int32_t queue_size = 128;
+constexpr int32_t random_queue_room = 64;
+Input queue[queue_size];
+int32_t queue_head;
+int32_t queued;
+
+void push(Input input) {
+    if (queued == queue_size) return;
+    queue[(queue_head + queued) % queue_size] = input;
+    ++queued;
 }
 
-void push_ignored(uint8_t type) {
-    SDL_Event sdl;
-    std::memset(&sdl, 0, sizeof sdl);
-    sdl.type = type;
-    if (SDL_PushEvent(&sdl) == 0) ++sdl_queued;
+Input take() {
+    if (queued == 0) return {InputKind::none, 0, 0};
+    const Input input = queue[queue_head];
+    queue_head = (queue_head + 1) % queue_size;
+    --queued;
+    return input;
+}
+
+Input input_of(const ScriptEvent& event) {
+    switch (event.kind) {
+    case EventKind::motion: return {InputKind::motion, event.x, event.y};
+    case EventKind::button: return {InputKind::button, 0, 0};
+    case EventKind::key: return {InputKind::key, 0, 0};
+    case EventKind::quit: return {InputKind::quit, 0, 0};
+    }
+    return {InputKind::none, 0, 0};
 }
 
 uint32_t random_state;
@@ -67,19 +69,19 @@ void push_random_events() {
     const uint32_t roll = next_random() % 1000;
     int32_t motions = 0;
     if (roll < 3) {
-        push(ScriptEvent{0, EventKind::button, 0, 0});
+        push({InputKind::button, 0, 0});
     } else if (roll < 10) {
-        push_ignored(roll < 6 ? SDL_MOUSEBUTTONUP : SDL_KEYUP);
+        push({InputKind::none, 0, 0});  // a release: taken, and changes nothing
     } else if (roll < 15) {
         motions = static_cast<int32_t>(next_random() % 40) + 1;
     } else if (roll < 150) {
         motions = 1;
     }
-    for (int32_t i = 0; i < motions && sdl_queued < sdl_queue_room; ++i) {
+    for (int32_t i = 0; i < motions && queued < random_queue_room; ++i) {
         const bool wild = next_random() % 8 == 0;
         const uint32_t x = next_random() % (wild ? 65536 : 640);
         const uint32_t y = next_random() % (wild ? 65536 : 480);
-        push(ScriptEvent{0, EventKind::motion, static_cast<uint16_t>(x), static_cast<uint16_t>(y)});
+        push({InputKind::motion, static_cast<uint16_t>(x), static_cast<uint16_t>(y)});
     }
 }
 
@@ -187,7 +189,9 @@ int compare_frame(int64_t frame) {
     const bool picture_kept = read_png(path, expected_rgb);
     const int32_t differing = picture_kept ? make_diff() : 0;
     if (r < reference_count && reference_hash[r] == hash && differing == 0) return 0;
-    const bool written = write_png(actual, actual_rgb) && (!picture_kept || write_png(diff, diff_rgb));
+    char reason[256];
+    const bool written = write_png(actual, actual_rgb, reason, sizeof reason) &&
+                         (!picture_kept || write_png(diff, diff_rgb, reason, sizeof reason));
     if (r == reference_count) {
         std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": no entry in %s\n", frame, hashes_path);
     } else {
@@ -200,25 +204,37 @@ int compare_frame(int64_t frame) {
     } else {
         std::fprintf(stderr, "  actual:   %s (no expected picture kept for this frame)\n", actual);
     }
-    if (!written) std::fprintf(stderr, "  (could not write the actual and diff pictures)\n");
+    if (!written) std::fprintf(stderr, "  (could not write the actual and diff pictures: %s)\n", reason);
     return 1;
 }
 
-int save_frame(int64_t frame) {
-    surface_to_rgb(video_surface, actual_rgb);
-    char path[4096];
-    int status = 0;
+// A frame that differs from its reference is reported and the run goes on,
+// so that one run names every differing frame; a frame that cannot be
+// written ends the run.
+enum class Saved { ok, differs, failed };
+
+Saved save_frame(int64_t frame) {
+    picture_rgb(target, actual_rgb);
     if (settings.out_dir) {
-        if (!frame_path(path, settings.out_dir, frame, ".png") || !write_png(path, actual_rgb)) {
-            std::fprintf(stderr, "ringfield-capture: cannot write %s\n", path);
-            status = 1;
+        char path[4096];
+        char reason[256];
+        if (!frame_path(path, settings.out_dir, frame, ".png")) {
+            std::fprintf(stderr, "ringfield-capture: cannot write frame %" PRId64 ": path too long in %s\n", frame,
+                         settings.out_dir);
+            return Saved::failed;
+        }
+        if (!write_png(path, actual_rgb, reason, sizeof reason)) {
+            std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", path, reason);
+            return Saved::failed;
         }
     }
-    if (hash_list) {
-        std::fprintf(hash_list, "frame-%06" PRId64 " %016" PRIx64 "\n", frame, picture_hash(actual_rgb));
+    if (hash_list &&
+        std::fprintf(hash_list, "frame-%06" PRId64 " %016" PRIx64 "\n", frame, picture_hash(actual_rgb)) < 0) {
+        std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", hash_list_part, std::strerror(errno));
+        return Saved::failed;
     }
-    if (settings.expect_dir) status |= compare_frame(frame);
-    return status;
+    if (settings.expect_dir && compare_frame(frame) != 0) return Saved::differs;
+    return Saved::ok;
 }
 
 }  // namespace
@@ -226,67 +242,56 @@ int save_frame(int64_t frame) {
 int64_t frames_run;
 
 int run_capture() {
-    uint32_t red = 0, green = 0, blue = 0;
-    surface_masks(&red, &green, &blue);
-    SDL_Surface* surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 640, 480, settings.depth * 8, red, green, blue, 0);
-    // SDL quietly substitutes layouts it does not know; refuse those.
-    if (!surface || surface->format->BytesPerPixel != settings.depth || surface->format->Rmask != red ||
-        surface->format->Gmask != green || surface->format->Bmask != blue) {
-        std::fprintf(stderr, "ringfield-capture: SDL cannot make a %d-byte surface in that channel order\n",
-                     settings.depth);
-        if (surface) SDL_FreeSurface(surface);
-        return 2;
-    }
-    if (settings.expect_dir && !read_references()) {
-        SDL_FreeSurface(surface);
-        return 2;
-    }
+    if (settings.expect_dir && !read_references()) return 2;
     if (settings.hash_list) {
         std::snprintf(hash_list_part, sizeof hash_list_part, "%s.part", settings.hash_list);
         hash_list = std::fopen(hash_list_part, "w");
         if (!hash_list) {
-            std::fprintf(stderr, "ringfield-capture: cannot write %s\n", hash_list_part);
-            SDL_FreeSurface(surface);
+            std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", hash_list_part, std::strerror(errno));
             return 2;
         }
     }
-    video_surface = surface;
-    bytes_per_pixel = surface->format->BytesPerPixel;
-    start_tables();
+    target = capture_layout();
+    target.pixels = picture;
+    start_core();
     random_state = settings.seed * 2654435761u + 0x9E3779B9u;
     if (random_state == 0) random_state = 1;
-    sdl_queued = 0;
+    queue_head = queued = 0;
     int32_t next = 0;
     int status = 0;
     frames_run = 0;
     for (int64_t frame = 0; frame < settings.frames; ++frame) {
+        Input input{InputKind::none, 0, 0};
         if (settings.random_events) {
             push_random_events();
-        } else {
-            while (next < script_count && script_events[next].frame <= frame && sdl_queued < sdl_queue_room) {
-                push(script_events[next++]);
-            }
+            input = take();
+        } else if (next < script_count && script_events[next].frame <= frame) {
+            input = input_of(script_events[next++]);
         }
-        const bool going_on = run_frame();
-        if (sdl_queued > 0) --sdl_queued;
-        if (!going_on) break;
+        if (!frame_input(input)) break;
+        frame_render();
+        frame_present(target);
         frames_run = frame + 1;
         if (settings.check && !state_sound(frame)) {
             status = 1;
             break;
         }
-        if (frame_saved(frame)) status |= save_frame(frame);
+        if (!frame_saved(frame)) continue;
+        const Saved saved = save_frame(frame);
+        if (saved != Saved::ok) status = 1;
+        if (saved == Saved::failed) break;
     }
     if (hash_list) {
         const bool closed = std::fclose(hash_list) == 0;
         hash_list = nullptr;
         if (status != 0 || !closed || std::rename(hash_list_part, settings.hash_list) != 0) {
+            if (status == 0) {
+                std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.hash_list,
+                             std::strerror(errno));
+            }
             std::remove(hash_list_part);
-            if (status == 0) std::fprintf(stderr, "ringfield-capture: cannot write %s\n", settings.hash_list);
             status = 1;
         }
     }
-    SDL_FreeSurface(surface);
-    video_surface = nullptr;
     return status;
 }

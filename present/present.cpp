@@ -1,16 +1,19 @@
+// Conversion of the accumulation buffer into the target's pixel layout, one
+// pass over all 307 200 words that writes every pixel of the 640 x 480 area,
+// so no separate fill to black is needed.
 #include "present/present.h"
-
-#include "raster/raster.h"
 
 #include <bit>
 #include <cstring>
 
+#include "raster/raster.h"
+
 namespace {
 
-// One channel of a format as a single shift and mask of the whole word:
-// ((word >> 16) & 0xFF) >> Rloss << Rshift picks bits 16 + Rloss .. 23 of the
-// word and moves them to Rshift, so it is the word shifted by the difference
-// and masked with (0xFF >> Rloss) << Rshift. Bits above 23 fall outside the
+// One channel of a layout as a single shift and mask of the whole word:
+// ((word >> 16) & 0xFF) >> loss << shift picks bits 16 + loss .. 23 of the
+// word and moves them to `shift`, so it is the word shifted by the difference
+// and masked with (0xFF >> loss) << shift. Bits above 23 fall outside the
 // mask either way.
 struct ChannelMap {
     uint32_t right;
@@ -21,9 +24,9 @@ struct ChannelMap {
 ChannelMap channel_map(int first_bit, int loss, int shift) {
     const int move = shift - (first_bit + loss);
     const uint32_t field = loss >= 8 ? 0u : (0xFFu >> loss);
-    // A channel that contributes nothing, or a format too odd to shift in one
+    // A channel that contributes nothing, or a layout too odd to shift in one
     // step, maps to zero as it would through the two shifts.
-    if (field == 0 || shift < 0 || shift > 31 || move <= -32 || move >= 32) return {0, 0, 0};
+    if (field == 0 || shift > 31 || move <= -32 || move >= 32) return {0, 0, 0};
     return {static_cast<uint32_t>(move < 0 ? -move : 0), static_cast<uint32_t>(move > 0 ? move : 0),
             field << shift};
 }
@@ -34,73 +37,78 @@ struct WordMap {
     ChannelMap blue;
 };
 
-WordMap word_map(const SDL_PixelFormat* format) {
-    return {channel_map(16, format->Rloss, format->Rshift),
-            channel_map(8, format->Gloss, format->Gshift),
-            channel_map(0, format->Bloss, format->Bshift)};
+WordMap word_map(const PixelLayout& l) {
+    return {channel_map(16, l.red_loss, l.red_shift), channel_map(8, l.green_loss, l.green_shift),
+            channel_map(0, l.blue_loss, l.blue_shift)};
 }
 
-// The parts are added, not ORed, as map_pixel does: the same for any format
-// whose fields do not overlap.
+// The parts are added, not ORed: the same for any layout whose fields do not
+// overlap.
 inline uint32_t apply(const WordMap& m, uint32_t word) {
     return (((word >> m.red.right) << m.red.left) & m.red.mask) +
            (((word >> m.green.right) << m.green.left) & m.green.mask) +
            (((word >> m.blue.right) << m.blue.left) & m.blue.mask);
 }
 
-// The converters below are written as a select per pixel rather than a skip,
-// so that the compiler turns each row into straight vector code: an unlit
-// word (0 or negative) writes back what the surface already held.
+// Rows of 2- and 4-byte pixels are counted in whole elements, pitch / size
+// of them to a row; 1- and 3-byte rows in bytes.
+uint8_t* row_start(const PixelLayout& target, int32_t y) {
+    const int32_t size = target.bytes_per_pixel;
+    const int32_t stride = size == 2 || size == 4 ? target.pitch / size * size : target.pitch;
+    return static_cast<uint8_t*>(target.pixels) + static_cast<intptr_t>(stride) * y;
+}
 
+// A plain select per pixel, which the compiler turns into vector code.
 template <typename Pixel>
-void present_row(WordMap m, Pixel* out, const int32_t* row) {
+void present_row(const WordMap& m, uint32_t opaque, Pixel black, Pixel* out, const int32_t* row) {
     for (int32_t x = 0; x < screen_width; ++x) {
         const int32_t word = row[x];
-        const auto mapped = static_cast<Pixel>(apply(m, static_cast<uint32_t>(word)));
-        out[x] = word > 0 ? mapped : out[x];
+        const auto mapped = static_cast<Pixel>(apply(m, static_cast<uint32_t>(word)) | opaque);
+        out[x] = word > 0 ? mapped : black;
+    }
+}
+
+template <typename Pixel>
+void present_words(const PixelLayout& target, const int32_t* buffer) {
+    const WordMap m = word_map(target);
+    const auto black = static_cast<Pixel>(target.black);
+    for (int32_t y = 0; y < screen_height; ++y) {
+        auto* out = reinterpret_cast<Pixel*>(row_start(target, y));
+        present_row(m, target.opaque, black, out, buffer + row_offset[y]);
     }
 }
 
 // Four words at a time in the compiler's generic vector types: plain
-// operators, lowered to SSE2 on x86-64 and to whatever the target has
-// elsewhere. Loads and stores go through memcpy, so nothing needs alignment.
+// operators, lowered to SSE2 on x86-64, NEON on aarch64 and whatever the
+// target has elsewhere. Loads and stores go through memcpy, so nothing needs
+// alignment.
 typedef uint32_t Words4 __attribute__((vector_size(16)));
 typedef int32_t Signed4 __attribute__((vector_size(16)));
 typedef uint16_t Halves8 __attribute__((vector_size(16)));
 typedef int16_t SignedHalves8 __attribute__((vector_size(16)));
 
-// One channel moved one way only (the other shift of a ChannelMap is 0).
+// One channel moved one way only (the other shift of a ChannelMap is 0), so
+// the direction is a template parameter and the other shift is not done.
 template <bool Up>
 inline Words4 apply4(ChannelMap c, Words4 w) {
     if constexpr (Up) return (w << c.left) & c.mask;
     else return (w >> c.right) & c.mask;
 }
 
-inline Words4 load4(const int32_t* from) {
-    Words4 v;
-    std::memcpy(&v, from, sizeof v);
-    return v;
-}
-
-inline Words4 lit4(Words4 w) {
-    return reinterpret_cast<Words4>(reinterpret_cast<Signed4>(w) > 0);
-}
-
 template <bool RedUp, bool GreenUp, bool BlueUp>
-void present_row4(WordMap m, uint32_t* out, const int32_t* row) {
+void present_row4(WordMap m, uint32_t opaque, uint32_t black, uint32_t* out, const int32_t* row) {
     for (int32_t x = 0; x < screen_width; x += 4) {
-        const Words4 w = load4(row + x);
-        const Words4 lit = lit4(w);
-        Words4 old;
-        std::memcpy(&old, out + x, sizeof old);
+        Words4 w;
+        std::memcpy(&w, row + x, sizeof w);
+        const auto lit = reinterpret_cast<Words4>(reinterpret_cast<Signed4>(w) > 0);
         const Words4 mapped =
-            apply4<RedUp>(m.red, w) + apply4<GreenUp>(m.green, w) + apply4<BlueUp>(m.blue, w);
-        const Words4 v = (mapped & lit) | (old & ~lit);
+            (apply4<RedUp>(m.red, w) + apply4<GreenUp>(m.green, w) + apply4<BlueUp>(m.blue, w)) | opaque;
+        const Words4 v = (mapped & lit) | (black & ~lit);
         std::memcpy(out + x, &v, sizeof v);
     }
 }
 
-using Row4 = void (*)(WordMap, uint32_t*, const int32_t*);
+using Row4 = void (*)(WordMap, uint32_t, uint32_t, uint32_t*, const int32_t*);
 
 template <int Directions>
 constexpr Row4 row4_for() {
@@ -115,12 +123,19 @@ int directions(const WordMap& m) {
     return (m.red.right == 0 ? 4 : 0) | (m.green.right == 0 ? 2 : 0) | (m.blue.right == 0 ? 1 : 0);
 }
 
+void present_bpp4(const PixelLayout& target, const int32_t* buffer) {
+    const WordMap m = word_map(target);
+    const Row4 row4 = row4_by_direction[directions(m)];
+    for (int32_t y = 0; y < screen_height; ++y) {
+        auto* out = reinterpret_cast<uint32_t*>(row_start(target, y));
+        row4(m, target.opaque, target.black, out, buffer + row_offset[y]);
+    }
+}
+
 // The 2-byte converter works on eight pixels in 16-bit lanes: the low halves
 // of the words hold green and blue, the high halves red (and the top byte),
 // and only the low 16 bits of a mapped value are stored, which 16-bit sums
-// give exactly. The channel maps are the word's, over one half; each moves
-// its field one way only, so the direction is a template parameter and the
-// other shift is not done at all.
+// give exactly. The channel maps are the word's, over one half.
 struct HalfMap {
     uint16_t count;
     uint16_t mask;
@@ -141,7 +156,8 @@ inline Halves8 apply8(HalfMap m, Halves8 h) {
 }
 
 template <bool RedUp, bool GreenUp, bool BlueUp>
-void present_row2(HalfMap red, HalfMap green, HalfMap blue, uint16_t* out, const int32_t* row) {
+void present_row2(HalfMap red, HalfMap green, HalfMap blue, uint16_t opaque, uint16_t black, uint16_t* out,
+                  const int32_t* row) {
     const Halves8 zero = {};
     for (int32_t x = 0; x < screen_width; x += 8) {
         Halves8 a;
@@ -160,18 +176,16 @@ void present_row2(HalfMap red, HalfMap green, HalfMap blue, uint16_t* out, const
         // Unlit: negative or 0.
         const Halves8 unlit = reinterpret_cast<Halves8>(reinterpret_cast<SignedHalves8>(high) >> 15) |
                               reinterpret_cast<Halves8>((low | high) == zero);
-        const Halves8 mapped = apply8<RedUp>(red, high) + apply8<GreenUp>(green, low) +
-                               apply8<BlueUp>(blue, low);
-        Halves8 old;
-        std::memcpy(&old, out + x, sizeof old);
-        const Halves8 v = mapped ^ ((mapped ^ old) & unlit);
+        const Halves8 mapped =
+            (apply8<RedUp>(red, high) + apply8<GreenUp>(green, low) + apply8<BlueUp>(blue, low)) | opaque;
+        const Halves8 v = mapped ^ ((mapped ^ black) & unlit);
         std::memcpy(out + x, &v, sizeof v);
     }
 }
 
 // By value: the maps are 16-bit like the pixels, so through a reference the
 // compiler would have to reload them after every store.
-using Row2 = void (*)(HalfMap, HalfMap, HalfMap, uint16_t*, const int32_t*);
+using Row2 = void (*)(HalfMap, HalfMap, HalfMap, uint16_t, uint16_t, uint16_t*, const int32_t*);
 
 template <int Directions>
 constexpr Row2 row2_for() {
@@ -181,28 +195,43 @@ constexpr Row2 row2_for() {
 constexpr Row2 row2_by_direction[8] = {row2_for<0>(), row2_for<1>(), row2_for<2>(), row2_for<3>(),
                                        row2_for<4>(), row2_for<5>(), row2_for<6>(), row2_for<7>()};
 
-void present_rows2(SDL_Surface* surface, const int32_t* buffer) {
-    const SDL_PixelFormat* f = surface->format;
-    const HalfMap red = half_map(0, f->Rloss, f->Rshift);
-    const HalfMap green = half_map(8, f->Gloss, f->Gshift);
-    const HalfMap blue = half_map(0, f->Bloss, f->Bshift);
-    const Row2 row2 = row2_by_direction[(red.up ? 4 : 0) | (green.up ? 2 : 0) | (blue.up ? 1 : 0)];
-    auto* pixels = static_cast<uint16_t*>(surface->pixels);
-    const int32_t stride = surface->pitch / 2;
-    for (int32_t y = 0; y < screen_height; ++y) row2(red, green, blue, pixels + stride * y, buffer + row_offset[y]);
+void present_bpp2(const PixelLayout& target, const int32_t* buffer) {
+    if constexpr (std::endian::native != std::endian::little) {
+        present_words<uint16_t>(target, buffer);
+    } else {
+        const HalfMap red = half_map(0, target.red_loss, target.red_shift);
+        const HalfMap green = half_map(8, target.green_loss, target.green_shift);
+        const HalfMap blue = half_map(0, target.blue_loss, target.blue_shift);
+        const Row2 row2 = row2_by_direction[(red.up ? 4 : 0) | (green.up ? 2 : 0) | (blue.up ? 1 : 0)];
+        const auto opaque = static_cast<uint16_t>(target.opaque);
+        const auto black = static_cast<uint16_t>(target.black);
+        for (int32_t y = 0; y < screen_height; ++y) {
+            auto* out = reinterpret_cast<uint16_t*>(row_start(target, y));
+            row2(red, green, blue, opaque, black, out, buffer + row_offset[y]);
+        }
+    }
 }
 
-constexpr bool little_endian = std::endian::native == std::endian::little;
-
-template <typename Pixel>
-void present_words(SDL_Surface* surface, const int32_t* buffer) {
-    const WordMap m = word_map(surface->format);
-    auto* pixels = static_cast<Pixel*>(surface->pixels);
-    const int32_t stride = surface->pitch / static_cast<int32_t>(sizeof(Pixel));
+// Three bytes a pixel, least significant first whatever the host's byte
+// order; four pixels make three whole 32-bit words.
+void present_bpp3(const PixelLayout& target, const int32_t* buffer) {
+    const WordMap m = word_map(target);
     for (int32_t y = 0; y < screen_height; ++y) {
         const int32_t* row = buffer + row_offset[y];
-        Pixel* out = pixels + stride * y;
-        present_row(m, out, row);
+        uint8_t* out = row_start(target, y);
+        for (int32_t x = 0; x < screen_width; x += 4) {
+            uint32_t v[4];
+            for (int k = 0; k < 4; ++k) {
+                const int32_t word = row[x + k];
+                v[k] = (word > 0 ? apply(m, static_cast<uint32_t>(word)) | target.opaque : target.black) & 0xFFFFFF;
+            }
+            const uint8_t bytes[12] = {
+                static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[0] >> 8), static_cast<uint8_t>(v[0] >> 16),
+                static_cast<uint8_t>(v[1]), static_cast<uint8_t>(v[1] >> 8), static_cast<uint8_t>(v[1] >> 16),
+                static_cast<uint8_t>(v[2]), static_cast<uint8_t>(v[2] >> 8), static_cast<uint8_t>(v[2] >> 16),
+                static_cast<uint8_t>(v[3]), static_cast<uint8_t>(v[3] >> 8), static_cast<uint8_t>(v[3] >> 16)};
+            std::memcpy(out + 3 * x, bytes, sizeof bytes);
+        }
     }
 }
 
@@ -210,54 +239,18 @@ void present_words(SDL_Surface* surface, const int32_t* buffer) {
 
 // A channel wider than 8 bits reports a "negative" loss (254 for 10 bits);
 // shifting by that would be undefined, so such a channel, like one whose
-// loss is 8, contributes nothing. For the usual formats this is exactly
+// loss is 8, contributes nothing. For the usual layouts this is exactly
 // (channel >> loss) << shift per channel.
-uint32_t map_pixel(const SDL_PixelFormat* format, int32_t word) {
-    return apply(word_map(format), static_cast<uint32_t>(word));
+uint32_t map_pixel(const PixelLayout& layout, int32_t word) {
+    return apply(word_map(layout), static_cast<uint32_t>(word));
 }
 
-void present_bpp1(SDL_Surface* surface, const int32_t* buffer) {
-    present_words<uint8_t>(surface, buffer);
-}
-
-void present_bpp2(SDL_Surface* surface, const int32_t* buffer) {
-    if constexpr (little_endian) present_rows2(surface, buffer);
-    else present_words<uint16_t>(surface, buffer);
-}
-
-void present_bpp3(SDL_Surface* surface, const int32_t* buffer) {
-    const WordMap m = word_map(surface->format);
-    auto* pixels = static_cast<uint8_t*>(surface->pixels);
-    for (int32_t y = 0; y < screen_height; ++y) {
-        const int32_t* row = buffer + row_offset[y];
-        uint8_t* out = pixels + surface->pitch * y;
-        for (int32_t x = 0; x < screen_width; ++x) {
-            const int32_t word = row[x];
-            if (word <= 0) continue;
-            const uint32_t value = apply(m, static_cast<uint32_t>(word));
-            uint8_t* at = out + 3 * x;
-            // Least significant byte first, whatever the host's byte order.
-            at[0] = static_cast<uint8_t>(value);
-            at[1] = static_cast<uint8_t>(value >> 8);
-            at[2] = static_cast<uint8_t>(value >> 16);
-        }
-    }
-}
-
-void present_bpp4(SDL_Surface* surface, const int32_t* buffer) {
-    const WordMap m = word_map(surface->format);
-    const Row4 row4 = row4_by_direction[directions(m)];
-    auto* pixels = static_cast<uint32_t*>(surface->pixels);
-    const int32_t stride = surface->pitch / 4;
-    for (int32_t y = 0; y < screen_height; ++y) row4(m, pixels + stride * y, buffer + row_offset[y]);
-}
-
-void present_surface(SDL_Surface* surface, const int32_t* buffer, int bytes_per_pixel) {
-    switch (bytes_per_pixel) {
-    case 1: present_bpp1(surface, buffer); break;
-    case 2: present_bpp2(surface, buffer); break;
-    case 3: present_bpp3(surface, buffer); break;
-    case 4: present_bpp4(surface, buffer); break;
-    default: break;  // unknown depth: the frame stays black
+void present_surface(const PixelLayout& target, const int32_t* buffer) {
+    switch (target.bytes_per_pixel) {
+    case 1: present_words<uint8_t>(target, buffer); break;
+    case 2: present_bpp2(target, buffer); break;
+    case 3: present_bpp3(target, buffer); break;
+    case 4: present_bpp4(target, buffer); break;
+    default: break;  // unknown depth: nothing converts
     }
 }

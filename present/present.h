@@ -1,18 +1,26 @@
-// Conversion of the accumulation buffer into the locked video surface.
+// Conversion of the accumulation buffer into a target of any pixel layout:
+// a video surface, a canvas, a picture in memory.
 #pragma once
 
-#include <SDL.h>
 #include <cstdint>
 
-// Packs a 0x00RRGGBB word into the surface's own layout by its losses and shifts.
-uint32_t map_pixel(const SDL_PixelFormat* format, int32_t word);
+// Where and how a target keeps its 640 x 480 pixels.
+struct PixelLayout {
+    void* pixels;             // the first byte of row 0
+    int32_t pitch;            // bytes from the start of one row to the next
+    int32_t bytes_per_pixel;  // 1..4; any other size converts nothing
+    // Low bits of each 8-bit channel dropped, and the bit where its field starts.
+    uint8_t red_loss, green_loss, blue_loss;
+    uint8_t red_shift, green_shift, blue_shift;
+    uint32_t black;           // stored for every unlit word
+    uint32_t opaque;          // bits set in every lit pixel too (an alpha field), usually 0
+};
 
-// Each converter writes only lit words (greater than 0) into the first 640
-// columns of the first 480 rows; everything else keeps what the surface held.
-void present_bpp1(SDL_Surface* surface, const int32_t* buffer);
-void present_bpp2(SDL_Surface* surface, const int32_t* buffer);
-void present_bpp3(SDL_Surface* surface, const int32_t* buffer);
-void present_bpp4(SDL_Surface* surface, const int32_t* buffer);
+// Packs a 0x00RRGGBB word into the layout by its losses and shifts alone:
+// no alpha bits, no palette.
+uint32_t map_pixel(const PixelLayout& layout, int32_t word);
 
-// Picks the converter by bytes per pixel; any other size converts nothing.
-void present_surface(SDL_Surface* surface, const int32_t* buffer, int bytes_per_pixel);
+// Writes every pixel of the 640 x 480 area: a lit word (greater than 0) as
+// its mapped value with the opaque bits, any other word as black. Bytes past
+// the 640th pixel of a row are never touched.
+void present_surface(const PixelLayout& target, const int32_t* buffer);

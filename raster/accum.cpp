@@ -1,9 +1,11 @@
+// The accumulation buffer and its pixel operations: clear, fade, plot and
+// the saturating add.
 #include "raster/raster.h"
 
 #include <bit>
 #include <cstring>
 
-int32_t accum_buffer[screen_pixels];
+alignas(64) int32_t accum_buffer[screen_pixels];
 int32_t row_offset[screen_height];
 
 namespace {

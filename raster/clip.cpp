@@ -1,13 +1,26 @@
+// Segment clipping to the screen rectangle: region flags for both ends,
+// trivial accept and reject, and one edge crossing per pass, in 64-bit
+// integers so that any pair of 32-bit ends is handled exactly.
 #include "raster/raster.h"
 
-RegionFlags start_flags;
-RegionFlags end_flags;
 int32_t clip_x0;
 int32_t clip_y0;
 int32_t clip_x1;
 int32_t clip_y1;
 
 namespace {
+
+// Where a point lies against the rectangle; screen y grows downwards, so
+// `below` is past the bottom row.
+struct RegionFlags {
+    bool below;
+    bool above;
+    bool left;
+    bool right;
+};
+
+RegionFlags start_flags;
+RegionFlags end_flags;
 
 bool outcode(RegionFlags& flags, int32_t x, int32_t y,
              int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax) {
@@ -33,8 +46,6 @@ int32_t crossing(int32_t from, int32_t to, int32_t from_edge, int32_t to_edge, i
     return static_cast<int32_t>(from + span * part / whole);
 }
 
-}  // namespace
-
 bool outcode_start(int32_t x, int32_t y, int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax) {
     return outcode(start_flags, x, y, xmin, xmax, ymin, ymax);
 }
@@ -42,6 +53,8 @@ bool outcode_start(int32_t x, int32_t y, int32_t xmin, int32_t xmax, int32_t ymi
 bool outcode_end(int32_t x, int32_t y, int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax) {
     return outcode(end_flags, x, y, xmin, xmax, ymin, ymax);
 }
+
+}  // namespace
 
 bool clip_segment(int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                   int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax) {

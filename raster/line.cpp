@@ -1,3 +1,5 @@
+// Additive line drawing: Bresenham on buffer indices, each pixel's colour
+// added with saturation.
 #include "raster/raster.h"
 
 #include <cstring>

@@ -17,24 +17,10 @@ void accum_fade(int32_t* buffer, int32_t amount);
 void accum_plot(int32_t* buffer, int32_t x, int32_t y, int32_t red, int32_t green, int32_t blue);
 void accum_add_pixel(int32_t* buffer, int32_t index, int32_t red, int32_t green, int32_t blue);
 
-// Where a point lies against the clip rectangle; screen y grows downwards,
-// so `below` is past the bottom row.
-struct RegionFlags {
-    bool below;
-    bool above;
-    bool left;
-    bool right;
-};
-
-extern RegionFlags start_flags;
-extern RegionFlags end_flags;
 extern int32_t clip_x0;
 extern int32_t clip_y0;
 extern int32_t clip_x1;
 extern int32_t clip_y1;
-
-bool outcode_start(int32_t x, int32_t y, int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax);
-bool outcode_end(int32_t x, int32_t y, int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax);
 
 // Returns true when some part of the segment is inside the rectangle; the
 // visible part is then left in clip_x0, clip_y0, clip_x1, clip_y1.

@@ -1,5 +1,8 @@
-#include "app/app.h"
+// The scene setups, which lay out all 60 rings from the pool and the ring
+// tables, and the animators that move and respawn them every frame.
 #include "rings/rings.h"
+
+#include "trig/trig.h"
 
 float model_x[point_count];
 float model_y[point_count];
@@ -32,7 +35,7 @@ float* travel_axis(int32_t group) {
 float* cosine_axis(int32_t group) { return group == 0 ? model_y : model_x; }
 float* sine_axis(int32_t group) { return group == 2 ? model_y : model_z; }
 
-void draw_colours(int32_t scene) {
+void pick_colours(int32_t scene) {
     for (int32_t r = 0; r < ring_count; ++r) {
         const int32_t v = pool_next();
         const Colour& c = scene_colours[scene][r / rings_per_group][v % 2];
@@ -42,12 +45,12 @@ void draw_colours(int32_t scene) {
     }
 }
 
-void draw_lifetimes() {
+void pick_lifetimes() {
     for (int32_t r = 0; r < ring_count; ++r) ring_life[r] = pool_next() % 35 + 1;
 }
 
 // Scene 0 drifts either way; scenes 1 and 2 always towards the positive end.
-void draw_speeds(bool either_way) {
+void pick_speeds(bool either_way) {
     for (int32_t r = 0; r < ring_count; ++r) {
         for (int32_t axis = 0; axis < 3; ++axis) {
             const int32_t v = pool_next();
@@ -92,23 +95,23 @@ void animate(int32_t spread, int32_t base, float restart) {
 }  // namespace
 
 void setup_scene_0() {
-    draw_colours(0);
-    draw_lifetimes();
-    draw_speeds(true);
+    pick_colours(0);
+    pick_lifetimes();
+    pick_speeds(true);
     for (int32_t r = 0; r < ring_count; ++r) lay_out_ring(r, 0.0f, 1.2f);
 }
 
 void setup_scene_1() {
-    draw_colours(1);
-    draw_lifetimes();
-    draw_speeds(false);
+    pick_colours(1);
+    pick_lifetimes();
+    pick_speeds(false);
     for (int32_t r = 0; r < ring_count; ++r) lay_out_ring(r, -0.5f, 2.0f);
 }
 
 void setup_scene_2() {
-    draw_colours(2);
-    draw_lifetimes();
-    draw_speeds(false);
+    pick_colours(2);
+    pick_lifetimes();
+    pick_speeds(false);
     for (int32_t r = 0; r < ring_count; ++r) {
         const int32_t divisor = pool_next() % 2;
         lay_out_ring(r, -0.5f, static_cast<float>(divisor));

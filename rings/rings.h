@@ -10,11 +10,19 @@ constexpr int32_t ring_points = 40;
 constexpr int32_t point_count = ring_count * ring_points;
 constexpr int32_t rings_per_group = 20;
 
-// Every random choice of the field comes from here, so each run is the same.
+// Every random choice of the field comes from the pool, and the pool from
+// the program's own generator, so every run draws the same field.
 extern int32_t rand_pool[pool_size];
 extern int32_t rand_pos;
 extern int32_t rand_step;
 
+// The generator behind the pool: the unseeded rand() sequence of the GNU C
+// library (0..2^31 - 1), restarted by random_reset.
+void random_reset();
+int32_t random_next();
+
+// Puts the generator and the cursor back to their start-up state.
+void pool_reset();
 void pool_fill();
 int32_t pool_next();
 

@@ -8,7 +8,7 @@ packages=(
   g++ cmake make pkg-config git
   libsdl1.2-compat-dev
   libgtest-dev libbenchmark-dev libpng-dev
-  xvfb xdotool x11-apps
+  xvfb xdotool x11-apps x11-utils openbox
 )
 
 missing=()

@@ -1,5 +1,8 @@
-#include "app/app.h"
+// Matrix operations: identity, copy, the rotations about each axis by a
+// table angle, and the product, summed in double and rounded once.
 #include "transform/transform.h"
+
+#include "trig/trig.h"
 
 void mat_identity(Matrix4& m) {
     for (float& e : m.e) e = 0.0f;

@@ -1,9 +1,8 @@
-#include "app/app.h"
+// The view transform: the matrix from the three angles, every ring point
+// turned by it, and the perspective projection to screen coordinates.
 #include "transform/transform.h"
 
 Matrix4 view_matrix;
-Matrix4 work_a;
-Matrix4 work_b;
 
 float view_x[point_count];
 float view_y[point_count];
@@ -13,18 +12,22 @@ int32_t screen_y[point_count];
 
 namespace {
 
-// Truncation toward zero. A value that is not finite or whose truncation
-// does not fit in 32 bits (points at the eye's plane, non-finite rings)
-// becomes the most negative 32-bit value, far off the screen; converting it
-// directly would be undefined.
+// Scratch factors of the product.
+Matrix4 work_a;
+Matrix4 work_b;
+
+// Truncation toward zero. Points at the eye's plane and rings with a zero
+// divisor give values that do not fit; they become the most negative 32-bit
+// value, far off the screen.
 int32_t to_screen(double v) {
-    if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
-    return static_cast<int32_t>(v);
+    return truncates_to_int32(v) ? static_cast<int32_t>(v) : INT32_MIN;
 }
 
 }  // namespace
 
-void update_view() {
+bool truncates_to_int32(double v) { return v > -2147483649.0 && v < 2147483648.0; }
+
+void update_view(int32_t angle_x, int32_t angle_y, int32_t angle_z) {
     mat_identity(work_a);
     mat_identity(work_b);
     mat_rot_x(work_a, angle_x);

@@ -1,16 +1,12 @@
-#include <SDL.h>
+// Start-up and the frame's order of work: input, angles, fade and animator,
+// view and projection, ring drawing, conversion.
+#include "frame/frame.h"
 
-#include <cstdio>
-#include <cstdlib>
-
-#include "app/app.h"
-#include "present/present.h"
 #include "raster/raster.h"
 #include "rings/rings.h"
 #include "transform/transform.h"
+#include "trig/trig.h"
 
-SDL_Surface* video_surface;
-int bytes_per_pixel;
 int32_t scene_mode;
 const int32_t last_scene = 2;
 int32_t mouse_x;
@@ -24,7 +20,7 @@ int32_t angle_z;
 namespace {
 
 // The non-negative remainder: one correction suffices for pointers inside
-// the mode, but a motion event may carry any 16-bit position.
+// the mode, but a motion input may carry any 16-bit position.
 int32_t wrap_angle(int32_t angle) {
     const int32_t r = angle % turn_steps;
     return r < 0 ? r + turn_steps : r;
@@ -49,29 +45,19 @@ void fade_and_animate() {
 
 }  // namespace
 
-bool start_video() {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "ringfield: cannot initialise SDL video: %s\n", SDL_GetError());
-        return false;
-    }
-    std::atexit(SDL_Quit);
-    video_surface = SDL_SetVideoMode(640, 480, 16, SDL_FULLSCREEN);
-    if (video_surface == nullptr) {
-        std::fprintf(stderr, "ringfield: cannot set 640x480 video mode: %s\n", SDL_GetError());
-        return false;
-    }
-    bytes_per_pixel = video_surface->format->BytesPerPixel;
-    SDL_ShowCursor(SDL_DISABLE);
-    return true;
-}
-
-void start_tables() {
+void start_core() {
+    scene_mode = 0;
+    mouse_x = mouse_y = 0;
+    spin_x = spin_y = 0;
+    angle_x = angle_y = angle_z = 0;
+    pool_reset();
     fill_row_offset();
-    pool_fill();  // the run's first calls of rand
+    pool_fill();  // the run's first draws of the generator
     accum_clear(accum_buffer);
     build_trig_tables();
+    // Lays out the whole field afresh; the view arrays are rewritten by every
+    // frame before they are read.
     setup_scene_0();
-    scene_mode = 0;
 }
 
 void steer_from_mouse(int32_t x, int32_t y) {
@@ -115,42 +101,29 @@ void draw_rings() {
     }
 }
 
-bool run_frame() {
-    SDL_Event event;
-    if (SDL_PollEvent(&event)) {
-        switch (event.type) {
-        case SDL_QUIT:
-        case SDL_KEYDOWN:
-            return false;
-        case SDL_MOUSEBUTTONDOWN:
-            next_scene();
-            break;
-        case SDL_MOUSEMOTION:
-            steer_from_mouse(event.motion.x, event.motion.y);
-            break;
-        default:
-            break;
-        }
+bool frame_input(Input input) {
+    switch (input.kind) {
+    case InputKind::quit:
+    case InputKind::key:
+        return false;
+    case InputKind::button:
+        next_scene();
+        break;
+    case InputKind::motion:
+        steer_from_mouse(input.x, input.y);
+        break;
+    case InputKind::none:
+        break;
     }
-    // A surface that cannot be locked must not be written: skip the frame.
-    if (SDL_LockSurface(video_surface) != 0) return true;
-    SDL_Rect whole{0, 0, 640, 480};
-    SDL_FillRect(video_surface, &whole, SDL_MapRGB(video_surface->format, 0, 0, 0));
-    advance_angles();
-    fade_and_animate();
-    update_view();
-    project_points(0, point_count);
-    draw_rings();
-    present_surface(video_surface, accum_buffer, bytes_per_pixel);
-    SDL_UnlockSurface(video_surface);
-    SDL_UpdateRect(video_surface, 0, 0, 0, 0);
     return true;
 }
 
-int run_program() {
-    if (!start_video()) return 1;
-    start_tables();
-    while (run_frame()) {
-    }
-    return 0;
+void frame_render() {
+    advance_angles();
+    fade_and_animate();
+    update_view(angle_x, angle_y, angle_z);
+    project_points(0, point_count);
+    draw_rings();
 }
+
+void frame_present(const PixelLayout& target) { present_surface(target, accum_buffer); }

@@ -1,6 +1,8 @@
-#include <cmath>
+// The turn tables (one entry per 1/4096 of a turn) for the view rotations and
+// the ring tables (one per 1/40) for the points around each ring.
+#include "trig/trig.h"
 
-#include "app/app.h"
+#include <cmath>
 
 float turn_sin[turn_steps];
 float turn_cos[turn_steps];

@@ -1,0 +1,59 @@
+// The frame: start-up and the fixed order of work in every frame, as core
+// operations that any platform drives with its own inputs and target.
+#pragma once
+
+#include <cstdint>
+
+#include "present/present.h"
+
+// One input a frame at most. A key press and a quit request both end the run;
+// `none` stands for no input as well as for any event that is taken and
+// ignored (a button release, say).
+enum class InputKind : uint8_t { none, quit, key, button, motion };
+
+struct Input {
+    InputKind kind;
+    uint16_t x;  // motion only: the pointer's position
+    uint16_t y;
+};
+
+extern int32_t scene_mode;
+extern const int32_t last_scene;
+extern int32_t mouse_x;
+extern int32_t mouse_y;
+extern int32_t spin_x;
+extern int32_t spin_y;
+extern int32_t angle_x;
+extern int32_t angle_y;
+extern int32_t angle_z;
+
+// Start-up, and a full reset: every table, the generator, the pool cursor,
+// the pointer, spins, angles and scene are put back to their first state, the
+// buffer cleared and scene 0 laid out, so a platform can start again at will.
+void start_core();
+
+// Acts on the frame's input. Returns false when it ends the run, before
+// anything else of the frame is done.
+bool frame_input(Input input);
+
+// The rest of the frame: the angles advance, the buffer fades, the scene's
+// animator moves the rings, the points are turned and projected and every
+// ring is drawn into the buffer.
+void frame_render();
+
+// Converts the buffer into the target; every pixel of the 640 x 480 area is
+// written.
+void frame_present(const PixelLayout& target);
+
+// What a mouse-motion input does: records the pointer, plots a white point
+// under it and sets the spins.
+void steer_from_mouse(int32_t x, int32_t y);
+
+// Turns the three angles by the spins and wraps them into 0..4095.
+void advance_angles();
+
+// Moves on to the next scene and lays it out.
+void next_scene();
+
+// Clips and draws the outline of every ring into the accumulation buffer.
+void draw_rings();

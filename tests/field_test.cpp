@@ -1,0 +1,98 @@
+// The scene setups and the ring animators.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <vector>
+
+#include "frame/frame.h"
+#include "rings/rings.h"
+#include "trig/trig.h"
+
+namespace {
+
+bool same(float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); }
+
+float* const model[3] = {model_x, model_y, model_z};
+
+// Each setup takes its values from the pool in order: colours, lifetimes,
+// speeds (x, y, z per ring), and in scene 2 one divisor per ring. The
+// parities and ranges here are what the pool values decide.
+TEST(SceneSetups, DrawThePoolInOrderAndStayInRange) {
+    start_core();  // the start-up scene 0 draws entries 2..301
+    EXPECT_EQ(rand_pos, 301);
+    for (int scene = 0; scene < 3; ++scene) {
+        const int first = rand_pos + 1;
+        void (*const setups[3])() = {setup_scene_0, setup_scene_1, setup_scene_2};
+        setups[scene]();
+        EXPECT_EQ(rand_pos, first - 1 + (scene == 2 ? 360 : 300)) << scene;
+        int zero_divisors = 0;
+        for (int r = 0; r < ring_count; ++r) {
+            const int g = r / rings_per_group;
+            EXPECT_EQ(ring_life[r], rand_pool[first + 60 + r] % 35 + 1) << scene << "/" << r;
+            EXPECT_TRUE(ring_red[r] >= 0 && ring_red[r] <= 16 && ring_green[r] >= 0 && ring_green[r] <= 16 &&
+                        ring_blue[r] >= 0 && ring_blue[r] <= 16);
+            for (int a = 0; a < 3; ++a) {
+                const int v = rand_pool[first + 120 + 3 * r + a];
+                // A draw of 125 is a scene-0 ring that stands still.
+                EXPECT_TRUE(same(ring_drift[a][r], (scene == 0 ? v - 125 : v % 10 + 125) / 8000.0f)) << r;
+            }
+            // All 40 points share the start on the travel axis.
+            const int i = r * ring_points;
+            for (int k = 0; k < ring_points; ++k)
+                ASSERT_TRUE(same(model[g][i + k], scene == 0 ? 0.0f : -0.5f)) << scene << "/" << r;
+            const float cos_axis = g == 0 ? model_y[i] : model_x[i];
+            const bool zero = scene == 2 && rand_pool[first + 300 + r] % 2 == 0;
+            zero_divisors += zero;
+            const float radius = scene == 0 ? 2.0f / 1.2f : scene == 1 ? 1.0f : 2.0f;
+            EXPECT_TRUE(zero ? std::isinf(cos_axis) : same(cos_axis, radius)) << scene << "/" << r;
+        }
+        EXPECT_TRUE(scene != 2 || (zero_divisors > 0 && zero_divisors < ring_count)) << zero_divisors;
+    }
+}
+
+// The colour of each ring follows the parity of its draw, within its scene
+// and group: in scene 1, group 1 gets the same colour either way.
+TEST(SceneSetups, ColourFollowsTheParityOfItsDraw) {
+    start_core();
+    const int32_t group1_scene1[2][3] = {{0, 7, 7}, {0, 7, 7}};
+    const int32_t group0_scene0[2][3] = {{12, 12, 2}, {10, 8, 2}};
+    for (int r = 0; r < rings_per_group; ++r) {
+        const int32_t* c = group0_scene0[rand_pool[2 + r] % 2];
+        EXPECT_TRUE(ring_red[r] == c[0] && ring_green[r] == c[1] && ring_blue[r] == c[2]) << r;
+    }
+    setup_scene_1();
+    for (int r = 20; r < 40; ++r) {
+        const int32_t* c = group1_scene1[rand_pool[302 + r] % 2];
+        EXPECT_TRUE(ring_red[r] == c[0] && ring_green[r] == c[1] && ring_blue[r] == c[2]) << r;
+    }
+}
+
+TEST(Animators, MoveThenCountDownThenRespawnInRingOrder) {
+    start_core();
+    const struct { void (*setup)(); void (*animate)(); int spread, base; float restart; } scenes[] = {
+        {setup_scene_0, animate_scene_0, 155, 20, 0.0f}, {setup_scene_1, animate_scene_1, 85, 120, -1.5f},
+        {setup_scene_2, animate_scene_2, 85, 120, -1.5f}};
+    for (const auto& s : scenes) {
+        s.setup();
+        for (int r = 0; r < ring_count; ++r) ring_life[r] = r % 3 == 0 ? 1 : r % 7 + 2;
+        const std::vector<float> old[3] = {{model_x, model_x + point_count}, {model_y, model_y + point_count},
+                                           {model_z, model_z + point_count}};
+        const std::vector<int32_t> life(ring_life, ring_life + ring_count);
+        const int p = rand_pos;
+        s.animate();
+        for (int r = 0, draws = 0; r < ring_count; ++r) {
+            const int g = r / rings_per_group;
+            const bool respawn = life[r] == 1;
+            EXPECT_EQ(ring_life[r], respawn ? rand_pool[p + 1 + draws++] % s.spread + s.base : life[r] - 1) << r;
+            for (int i = r * ring_points; i < (r + 1) * ring_points; ++i) {
+                const bool last = i % ring_points == ring_points - 1;  // point 39 stays put
+                const float want = respawn ? s.restart : last ? old[g][i] : old[g][i] + ring_drift[g][r];
+                EXPECT_TRUE(same(model[g][i], want)) << "scene " << s.base << " point " << i;
+            }
+        }
+        EXPECT_EQ(rand_pos, p + 20);
+    }
+}
+
+}  // namespace

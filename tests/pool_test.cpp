@@ -1,0 +1,66 @@
+// The random pool and the generator behind it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "rings/rings.h"
+
+namespace {
+
+TEST(Generator, StartsAt1804289383AndRestartsOnReset) {
+    random_reset();
+    std::vector<int32_t> first;
+    for (int i = 0; i < 1000; ++i) first.push_back(random_next());
+    EXPECT_EQ(first[0], 1804289383);
+    EXPECT_EQ(first[1], 846930886);
+    random_reset();
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(random_next(), first[i]) << i;
+}
+
+#ifdef __GLIBC__
+// The pool's generator must repeat the unseeded rand() of this C library, so
+// that nothing changed where the program first drew from it.
+TEST(Generator, RepeatsTheGnuCLibraryRandForAMillionDraws) {
+    std::srand(1);  // the unseeded state
+    random_reset();
+    for (int i = 0; i < 1000000; ++i) ASSERT_EQ(random_next(), std::rand()) << "draw " << i;
+}
+#endif
+
+TEST(RandomPool, FromStartUpThroughTheFirstWrap) {
+    random_reset();
+    std::vector<int32_t> r(pool_size + 2);
+    for (int32_t& v : r) v = random_next();
+    pool_reset();
+    EXPECT_TRUE(rand_pos == 1 && rand_step == 1);
+    pool_fill();
+    for (int i = 0; i < pool_size; ++i) ASSERT_EQ(rand_pool[i], r[i] % 255) << i;
+    // Entries 0 and 1 come only after a wrap.
+    for (int entry = 2; entry < pool_size; ++entry)
+        ASSERT_TRUE(pool_next() == rand_pool[entry] && rand_pos == entry) << entry;
+    // The 5001st draw gives the stride, the 5002nd the index.
+    const int step = r[pool_size] % 5 + 1, pos = r[pool_size + 1] % 5;
+    EXPECT_TRUE(pool_next() == rand_pool[pos] && rand_pos == pos && rand_step == step);
+    EXPECT_TRUE(pool_next() == rand_pool[pos + step] && rand_pos == pos + step);
+}
+
+TEST(RandomPool, WrapsFrom5000On) {
+    for (int i = 0; i < pool_size; ++i) rand_pool[i] = i % 255;
+    const struct { int pos, step; bool wraps; } cases[] = {
+        {4998, 1, false}, {4994, 5, false}, {4999, 1, true}, {4995, 5, true}, {4998, 5, true}};
+    for (int skip = 0; const auto& c : cases) {
+        // Other draws in each case, so that the order of the two shows.
+        random_reset();
+        for (int i = 0; i < skip; ++i) random_next();
+        const int r0 = random_next(), r1 = random_next(), want = c.wraps ? r1 % 5 : c.pos + c.step;
+        random_reset();
+        for (int i = 0; i < skip; ++i) random_next();
+        skip += 7;
+        rand_pos = c.pos, rand_step = c.step;
+        EXPECT_TRUE(pool_next() == rand_pool[want] && rand_pos == want) << c.pos << "+" << c.step;
+        EXPECT_EQ(rand_step, c.wraps ? r0 % 5 + 1 : c.step) << c.pos << "+" << c.step;
+    }
+}
+
+}  // namespace
