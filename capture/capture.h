@@ -34,6 +34,7 @@ struct CaptureSettings {
     int32_t save_count;      // ranges of frames to save, inclusive
     int64_t save_first[max_save_ranges];
     int64_t save_last[max_save_ranges];
+    int64_t save_step[max_save_ranges];  // every step-th frame from the first
 };
 
 extern CaptureSettings settings;

@@ -35,8 +35,9 @@ const char* const usage_text =
     "                    one event per line: FRAME motion X Y | button | key | quit\n"
     "                    frames in non-decreasing order; '#' starts a comment\n"
     "  --random SEED     random mouse events from SEED instead of a script\n"
-    "  --save LIST       frames to save: N or A-B items joined by commas, or none\n"
-    "                    (default: the last frame); frames count from 0\n"
+    "  --save LIST       frames to save: N, A-B or A-B/S (every S-th frame from A\n"
+    "                    to B) items joined by commas, or none (default: the last\n"
+    "                    frame); frames count from 0\n"
     "  --out DIR         folder for frame-NNNNNN.png (default: the current one)\n"
     "  --expect DIR      compare saved frames with the pixel hashes in\n"
     "                    DIR/hashes.txt; a differing frame is written beside them\n"
@@ -88,24 +89,33 @@ bool parse_save(const char* text) {
         const char* end = std::strchr(item, ',');
         const size_t length = end ? static_cast<size_t>(end - item) : std::strlen(item);
         const char* dash = static_cast<const char*>(std::memchr(item, '-', length));
+        const char* slash = static_cast<const char*>(std::memchr(item, '/', length));
         int64_t first = 0;
         int64_t last = 0;
+        int64_t step = 1;
         if (settings.save_count == max_save_ranges) {
             std::snprintf(problem, problem_size, "--save: more than %d items", max_save_ranges);
             return false;
         }
-        const bool ok = dash ? parse_number(item, static_cast<size_t>(dash - item), max_frames, &first) &&
-                                   parse_number(dash + 1, length - static_cast<size_t>(dash - item) - 1,
-                                                max_frames, &last)
-                             : parse_number(item, length, max_frames, &first);
+        // N, A-B or A-B/S: a frame, a range, or every S-th frame of a range.
+        const size_t range_length = slash ? static_cast<size_t>(slash - item) : length;
+        bool ok = slash == nullptr ||
+                  (dash != nullptr && dash < slash &&
+                   parse_number(slash + 1, length - range_length - 1, max_frames, &step) && step > 0);
+        ok = ok && (dash ? parse_number(item, static_cast<size_t>(dash - item), max_frames, &first) &&
+                               parse_number(dash + 1, range_length - static_cast<size_t>(dash - item) - 1,
+                                            max_frames, &last)
+                         : parse_number(item, length, max_frames, &first));
         if (!dash) last = first;
         if (!ok || first > last) {
-            std::snprintf(problem, problem_size, "--save: bad item '%.*s' (expected N or A-B with A <= B)",
+            std::snprintf(problem, problem_size,
+                          "--save: bad item '%.*s' (expected N, A-B or A-B/S with A <= B and S >= 1)",
                           static_cast<int>(length), item);
             return false;
         }
         settings.save_first[settings.save_count] = first;
         settings.save_last[settings.save_count] = last;
+        settings.save_step[settings.save_count] = step;
         ++settings.save_count;
         if (!end) return true;
         item = end + 1;
@@ -260,6 +270,7 @@ int parse_options(int argc, char** argv) {
     if (settings.save_count < 0) {
         settings.save_count = 1;
         settings.save_first[0] = settings.save_last[0] = settings.frames - 1;
+        settings.save_step[0] = 1;
     }
     for (int32_t r = 0; r < settings.save_count; ++r) {
         if (settings.save_last[r] >= settings.frames) {
@@ -312,7 +323,10 @@ bool load_script() {
 
 bool frame_saved(int64_t frame) {
     for (int32_t r = 0; r < settings.save_count; ++r) {
-        if (frame >= settings.save_first[r] && frame <= settings.save_last[r]) return true;
+        if (frame >= settings.save_first[r] && frame <= settings.save_last[r] &&
+            (frame - settings.save_first[r]) % settings.save_step[r] == 0) {
+            return true;
+        }
     }
     return false;
 }

@@ -27,9 +27,10 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(script_events[i].frame == want[i].frame && script_events[i].kind == want[i].kind &&
                     script_events[i].x == want[i].x && script_events[i].y == want[i].y) << i;
-    ASSERT_EQ(parse({"--frames", "50", "--depth", "1:bgr", "--save", "3,10-12,49", "--expect", "e"}), 0);
+    ASSERT_EQ(parse({"--frames", "50", "--depth", "1:bgr", "--save", "3,10-12,49,20-35/7", "--expect", "e"}), 0);
     EXPECT_TRUE(settings.frames == 50 && settings.depth == 1 && settings.reversed && !settings.out_dir);
-    for (int64_t f = 0; f < 50; ++f) EXPECT_EQ(frame_saved(f), f == 3 || (f >= 10 && f <= 12) || f == 49) << f;
+    for (int64_t f = 0; f < 50; ++f)
+        EXPECT_EQ(frame_saved(f), f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34) << f;
 }
 
 TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
@@ -42,7 +43,9 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {"10 key\n\n5 key", {}, "f:3: frame goes back in time: '5'"},
         {nullptr, {"--frame", "5"}, "unknown option '--frame' (see --help)"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
-        {nullptr, {"--save", "9-3"}, "--save: bad item '9-3' (expected N or A-B with A <= B)"},
+        {nullptr, {"--save", "9-3"}, "--save: bad item '9-3' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
+        {nullptr, {"--save", "1,3-9/0"}, "--save: bad item '3-9/0' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
+        {nullptr, {"--save", "5/2"}, "--save: bad item '5/2' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
         {nullptr, {"--frames", "100", "--save", "100"}, "--save: frame 100 is past the last frame 99"},
         {nullptr, {"--random", "1", "--script", "s"}, "--script and --random cannot be combined"}};
     for (const auto& c : cases) {
