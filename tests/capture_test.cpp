@@ -41,6 +41,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {"5 motion 65536 0", {}, "f:1: bad X (0..65535) '65536'"},
         {"5 button now", {}, "f:1: unexpected word 'now'"},
         {"10 key\n\n5 key", {}, "f:3: frame goes back in time: '5'"},
+        {"5 key\n10 key\n7 key", {}, "f:3: frame goes back in time: '7'"},  // against the previous event
         {nullptr, {"--frame", "5"}, "unknown option '--frame' (see --help)"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--save", "9-3"}, "--save: bad item '9-3' (expected N, A-B or A-B/S with A <= B and S >= 1)"},

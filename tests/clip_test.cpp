@@ -15,6 +15,8 @@ TEST(Clip, KnownSegments) {
         {100, -50, 100, 600, true, {100, 0, 100, 479}},   {-10, 5, 5, -10, false, {}},
         // Below-right goes to the right edge first; crossings truncate toward the current start.
         {700, 500, 320, 240, true, {639, 459, 320, 240}}, {320, 240, 700, 500, true, {320, 240, 639, 458}},
+        // Above and beside: the top edge comes first. Right or left first would give (634, 0) and (6, 0).
+        {700, -50, 320, 240, true, {635, 0, 320, 240}},   {-60, -50, 320, 240, true, {5, 0, 320, 240}},
         {-1000000, 0, 1000000, 479, true, {0, 239, 639, 239}},
         {320, 240, lo, lo, true, {320, 240, 80, 0}},      {lo, lo, hi, hi, true, {0, 0, 479, 479}},
         {hi, hi, lo, lo, true, {479, 479, 0, 0}},         {lo, lo, lo, hi, false, {}},
