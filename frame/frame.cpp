@@ -26,6 +26,11 @@ int32_t wrap_angle(int32_t angle) {
     return r < 0 ? r + turn_steps : r;
 }
 
+bool on_screen(int32_t x, int32_t y) {
+    return static_cast<uint32_t>(x) < static_cast<uint32_t>(screen_width) &&
+           static_cast<uint32_t>(y) < static_cast<uint32_t>(screen_height);
+}
+
 void fade_and_animate() {
     switch (scene_mode) {
     case 0:
@@ -92,8 +97,12 @@ void draw_rings() {
         for (int32_t k = 0; k <= ring_points - 2; ++k) {
             const int32_t from = k < ring_points - 2 ? b + k : b;
             const int32_t to = k < ring_points - 2 ? b + k + 1 : b + ring_points - 2;
-            if (clip_segment(screen_x[from], screen_y[from], screen_x[to], screen_y[to],
-                             0, screen_width - 1, 0, screen_height - 1)) {
+            const int32_t x0 = screen_x[from], y0 = screen_y[from], x1 = screen_x[to], y1 = screen_y[to];
+            // Most segments lie wholly on the screen, where clipping would
+            // hand back the ends unchanged.
+            if (on_screen(x0, y0) && on_screen(x1, y1)) {
+                draw_line_add(accum_buffer, x0, y0, x1, y1, ring_red[r], ring_green[r], ring_blue[r]);
+            } else if (clip_segment(x0, y0, x1, y1, 0, screen_width - 1, 0, screen_height - 1)) {
                 draw_line_add(accum_buffer, clip_x0, clip_y0, clip_x1, clip_y1,
                               ring_red[r], ring_green[r], ring_blue[r]);
             }

@@ -61,7 +61,8 @@ void walk_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Add add) {
     const int32_t diagonal_inc = 2 * minor - 2 * major;
     for (int32_t n = 0; n <= major; ++n) {
         add(index);
-        // Selects rather than a branch: the error term's sign flips often.
+        // Compilers make a branch of this; tried as a masked step, it was
+        // slower, the branch predicting well on the short ring segments.
         const bool diag = error >= 0;
         index += diag ? diagonal : straight;
         error += diag ? diagonal_inc : straight_inc;
