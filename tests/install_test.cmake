@@ -1,0 +1,25 @@
+# cmake --install puts the programs and the desktop entry where a Linux user
+# expects them: bin/ and share/applications/ under the prefix.
+#   cmake -DBUILD=<build dir> -DPREFIX=<scratch prefix> -DDESKTOP=ON|OFF -P install_test.cmake
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+set(wanted bin/ringfield-capture)
+if(DESKTOP)
+  list(APPEND wanted bin/ringfield share/applications/ringfield.desktop)
+endif()
+foreach(path IN LISTS wanted)
+  if(NOT EXISTS "${PREFIX}/${path}")
+    message(FATAL_ERROR "not installed: ${path}")
+  endif()
+endforeach()
+if(DESKTOP)
+  file(READ "${PREFIX}/share/applications/ringfield.desktop" entry)
+  if(NOT entry MATCHES "\nExec=ringfield\n" OR NOT entry MATCHES "\nType=Application\n")
+    message(FATAL_ERROR "the desktop entry does not start ringfield")
+  endif()
+endif()
+file(REMOVE_RECURSE "${PREFIX}")
