@@ -35,7 +35,12 @@ void update_view(int32_t angle_x, int32_t angle_y, int32_t angle_z);
 void transform_points(const Matrix4& m, int32_t first, int32_t last);
 void project_points(int32_t first, int32_t last);
 
-// Whether a projected coordinate truncates toward zero to a 32-bit integer.
-// NaN, the infinities and values beyond the range do not: converting them is
-// undefined, so project_points stores INT32_MIN for them instead.
-bool truncates_to_int32(double v);
+// A projected coordinate truncated toward zero. NaN, the infinities and
+// values beyond the 32-bit range (points at the eye's plane, rings with a zero
+// divisor) have no such integer, and converting them is undefined: x86-64
+// gives INT32_MIN, other machines 0 or INT32_MAX, and a compiler folding a
+// known value may pick either. They become INT32_MIN, far off the screen, on
+// every machine, so every machine draws the same picture.
+inline int32_t to_screen(double v) {
+    return v > -2147483649.0 && v < 2147483648.0 ? static_cast<int32_t>(v) : INT32_MIN;
+}

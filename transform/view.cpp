@@ -16,16 +16,7 @@ namespace {
 Matrix4 work_a;
 Matrix4 work_b;
 
-// Truncation toward zero. Points at the eye's plane and rings with a zero
-// divisor give values that do not fit; they become the most negative 32-bit
-// value, far off the screen.
-int32_t to_screen(double v) {
-    return truncates_to_int32(v) ? static_cast<int32_t>(v) : INT32_MIN;
-}
-
 }  // namespace
-
-bool truncates_to_int32(double v) { return v > -2147483649.0 && v < 2147483648.0; }
 
 void update_view(int32_t angle_x, int32_t angle_y, int32_t angle_z) {
     mat_identity(work_a);
