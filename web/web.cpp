@@ -1,0 +1,89 @@
+// The browser platform layer over the core: a bounded queue that the page's
+// event handlers fill, one core frame per call, and the canvas's RGBA pixels.
+// The page (web/shell.html) owns the canvas, the events and the frame pacing.
+#include <emscripten/emscripten.h>
+
+#include <cstdint>
+
+#include "frame/frame.h"
+
+namespace {
+
+// Waiting inputs, oldest first. Like the desktop's event queue it holds 128;
+// an input that finds it full is dropped.
+constexpr int32_t queue_size = 128;
+Input queue[queue_size];
+int32_t queue_head;
+int32_t queued;
+
+// The run ended on a key or quit input; nothing runs until the next start.
+bool ended;
+
+// Canvas ImageData: bytes R, G, B, A in that order, which on little-endian
+// WebAssembly is a word with red at bit 0 and alpha at bit 24. Every pixel,
+// black ones too, carries a full alpha byte.
+uint8_t canvas_pixels[640 * 480 * 4];
+const PixelLayout canvas_layout = {canvas_pixels, 640 * 4, 4, 0, 0, 0, 0, 8, 16, 0xFF000000u, 0xFF000000u};
+
+Input take() {
+    if (queued == 0) return {InputKind::none, 0, 0};
+    const Input input = queue[queue_head];
+    queue_head = (queue_head + 1) % queue_size;
+    --queued;
+    return input;
+}
+
+// What the page's test hook reads, in this order (the page names the words
+// alike): scene, mouse x, mouse y, spin x, spin y, angle x, angle y, angle z,
+// inputs queued, and 1 once the run has ended.
+int32_t state_words[10];
+
+}  // namespace
+
+extern "C" {
+
+// Start-up, or a restart that gives the same frames as a fresh load.
+EMSCRIPTEN_KEEPALIVE void web_start() {
+    start_core();
+    queue_head = queued = 0;
+    ended = false;
+}
+
+// Queues one input: kind 0 none (an event taken and ignored), 1 quit, 2 key,
+// 3 button, 4 motion at x, y. Returns 1 when queued, 0 when the queue is
+// full or the input is not one the core knows (a kind outside 0..4, or a
+// position outside 0..65535); such inputs are dropped.
+EMSCRIPTEN_KEEPALIVE int32_t web_push(int32_t kind, int32_t x, int32_t y) {
+    if (kind < 0 || kind > static_cast<int32_t>(InputKind::motion)) return 0;
+    if (x < 0 || x > 65535 || y < 0 || y > 65535) return 0;
+    if (queued == queue_size) return 0;
+    queue[(queue_head + queued) % queue_size] = {static_cast<InputKind>(kind), static_cast<uint16_t>(x),
+                                                 static_cast<uint16_t>(y)};
+    ++queued;
+    return 1;
+}
+
+// One frame: takes at most one input, then renders and converts into the
+// canvas pixels. Returns 0 when the run has ended (this frame's input was a
+// key or quit, or it had ended before); the pixels then keep the last frame.
+EMSCRIPTEN_KEEPALIVE int32_t web_frame() {
+    if (ended) return 0;
+    if (!frame_input(take())) {
+        ended = true;
+        return 0;
+    }
+    frame_render();
+    frame_present(canvas_layout);
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE uint8_t* web_pixels() { return canvas_pixels; }
+
+EMSCRIPTEN_KEEPALIVE const int32_t* web_state() {
+    const int32_t words[10] = {scene_mode, mouse_x, mouse_y, spin_x,  spin_y,
+                               angle_x,    angle_y, angle_z, queued, ended ? 1 : 0};
+    for (int32_t i = 0; i < 10; ++i) state_words[i] = words[i];
+    return state_words;
+}
+
+}  // extern "C"
