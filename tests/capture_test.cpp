@@ -1,3 +1,4 @@
+// The capture tool: its option and script parsing, and how the tool itself refuses bad input.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>

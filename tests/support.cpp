@@ -1,3 +1,4 @@
+// Helpers shared by the tests: buffers of random pixel words.
 #include "tests/support.h"
 
 #include <algorithm>
