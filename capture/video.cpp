@@ -245,7 +245,7 @@ bool video_finish(bool keep, char* reason, int reason_size) {
         return false;
     }
     if (std::rename(temporary, settings.video) != 0) {
-        std::snprintf(reason, reason_size, "%s", std::strerror(errno));
+        std::snprintf(reason, reason_size, "%s: %s", temporary, std::strerror(errno));
         unlink(temporary);
         return false;
     }

@@ -163,7 +163,8 @@ TEST(CaptureVideo, BadInputWritesNothing) {
     fs::remove_all(dir), fs::remove_all(dir + "-bin"), fs::remove_all(dir + "-empty");
 }
 
-// ffmpeg failing at the start, in the middle or at the end: one line naming the cause, status 1, no clip.
+// ffmpeg failing at the start, in the middle or at the end, or claiming success with no clip: one line naming
+// the cause, status 1, no clip.
 TEST(CaptureVideo, EncodingFailureLeavesNoClip) {
     const std::string dir = fresh_folder("fail");
     const struct { const char* body; std::string line; } cases[] = {
@@ -172,7 +173,8 @@ TEST(CaptureVideo, EncodingFailureLeavesNoClip) {
          "ffmpeg exited with status 1: Error writing trailer: No space left on device"},
         {"head -c 2000000 >\"$out\"; kill -9 $$", "ffmpeg was killed by signal 9 (Killed)"},
         {"head -c 1000 >/dev/null; exit 0", "ffmpeg stopped reading the frames"},
-        {"cat >\"$out\"; exit 3", "ffmpeg exited with status 3"}};
+        {"cat >\"$out\"; exit 3", "ffmpeg exited with status 3"},
+        {"cat >/dev/null", dir + "/clip.webm.part: No such file or directory"}};
     for (const auto& c : cases) {
         const std::string clip = dir + "/clip.webm";
         const Ran ran = run_tool(dir, "--frames 20 --hash-list " + dir + "/hashes.txt --video " + clip,
