@@ -306,8 +306,14 @@ int run_capture() {
             break;
         }
     }
-    if (!video_finish(!stopped, reason, sizeof reason)) {
+    // A clip of no frames is no clip: some kinds cannot even be made so.
+    const bool empty = frames_run == 0;
+    if (!video_finish(!stopped && !empty, reason, sizeof reason)) {
         std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.video, reason);
+        status = 1;
+    } else if (settings.video && empty && !stopped) {
+        std::fprintf(stderr, "ringfield-capture: %s not written: the run ended before its first frame\n",
+                     settings.video);
         status = 1;
     }
     if (hash_list) {

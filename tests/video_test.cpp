@@ -125,6 +125,12 @@ TEST(CaptureVideo, LossyClipsHoldEveryFrameRun) {
         EXPECT_EQ(probe(dir + "/" + c.clip), c.want);
     }
     EXPECT_EQ(entries(dir), (std::set<std::string>{"clip.mp4", "clip.webm", "frame-000002.png"}));
+    // A key before the first frame leaves nothing to encode: no clip, and the tool says so.
+    std::ofstream(dir + ".txt") << "0 key\n";
+    const Ran ran = run_tool(dir, "--script " + dir + ".txt --video " + dir + "/empty.mp4");
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, "ringfield-capture: " + dir + "/empty.mp4 not written: the run ended before its first frame\n");
+    EXPECT_EQ(entries(dir).count("empty.mp4") + entries(dir).count("empty.mp4.part"), 0u);
     fs::remove_all(dir);
     std::remove((dir + ".txt").c_str());
 }
@@ -160,7 +166,7 @@ TEST(CaptureVideo, BadInputWritesNothing) {
         EXPECT_EQ(ran.err, "ringfield-capture: " + c.line + "\n");
         EXPECT_EQ(entries(dir), std::set<std::string>{"folder.webm"}) << c.args;
     }
-    fs::remove_all(dir), fs::remove_all(dir + "-bin"), fs::remove_all(dir + "-empty");
+    for (const char* suffix : {"", "-bin", "-empty"}) fs::remove_all(dir + suffix);
 }
 
 // ffmpeg failing at the start, in the middle or at the end, or claiming success with no clip: one line naming
@@ -183,7 +189,8 @@ TEST(CaptureVideo, EncodingFailureLeavesNoClip) {
         EXPECT_EQ(ran.err, "ringfield-capture: cannot write " + clip + ": " + c.line + "\n");
         EXPECT_TRUE(entries(dir).empty()) << c.body;
     }
-    fs::remove_all(dir), fs::remove_all(dir + "-bin");
+    fs::remove_all(dir);
+    fs::remove_all(dir + "-bin");
 }
 
 }  // namespace
