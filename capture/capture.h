@@ -1,5 +1,6 @@
 // ringfield-capture: runs the core's start-up and frames on a picture in
-// memory, fed by scripted or random inputs, and saves chosen frames as PNG.
+// memory, fed by scripted or random inputs, and saves chosen frames as PNG
+// and every frame as a video clip.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,8 @@ struct CaptureSettings {
     int64_t save_first[max_save_ranges];
     int64_t save_last[max_save_ranges];
     int64_t save_step[max_save_ranges];  // every step-th frame from the first
+    const char* video;       // the clip every frame goes into, or null
+    int32_t fps;             // the clip's frames per second
 };
 
 extern CaptureSettings settings;
@@ -66,8 +69,8 @@ uint64_t picture_hash(const uint8_t* rgb);
 PixelLayout capture_layout();
 
 // Runs the capture. Returns the exit status: 0 done, 1 a frame differs from
-// its reference, could not be written or broke an invariant, 2 the
-// references or hash list could not be opened.
+// its reference, could not be written or broke an invariant, or the clip
+// could not be encoded, 2 the references or hash list could not be opened.
 int run_capture();
 
 // PNG files of 640 x 480 RGB pixels (3 bytes per pixel, rows packed). A
@@ -76,3 +79,19 @@ bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_si
 bool read_png(const char* path, uint8_t* rgb);
 // A picture of the given layout as RGB, each field widened to 8 bits.
 void picture_rgb(const PixelLayout& layout, uint8_t* rgb);
+
+// Video clips through ffmpeg, the kind of clip following the extension:
+// .webm (VP9), .mp4 (H.264), .mkv (FFV1, lossless) or .apng (lossless).
+bool video_format_known(const char* path);
+// Finds ffmpeg on PATH and makes sure settings.video can be written, leaving
+// nothing behind; false with `problem` set.
+bool video_ready();
+// Starts ffmpeg, once video_ready has found it, on a temporary file beside
+// the clip. This and the two below return false with `reason` set when
+// encoding fails; the temporary file is then gone and ffmpeg has ended.
+bool video_start(char* reason, int reason_size);
+// One 640 x 480 RGB frame into the clip.
+bool video_frame(const uint8_t* rgb, char* reason, int reason_size);
+// Ends the stream. Kept, the clip takes its name once ffmpeg has finished
+// well; not kept, it is thrown away. Nothing to do when no clip is open.
+bool video_finish(bool keep, char* reason, int reason_size);

@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     if (parsed == 1) return 0;
     if (parsed != 0 || !load_script()) return bad_input(problem);
     if (settings.expect_dir && !folder_ready(settings.expect_dir, false)) return bad_input(problem);
+    if (settings.video && !video_ready()) return bad_input(problem);
     if (settings.out_dir && !folder_ready(settings.out_dir, true)) return bad_input(problem);
     return run_capture();
 }

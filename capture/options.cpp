@@ -25,7 +25,8 @@ const char* const tour_script =
 
 const char* const usage_text =
     "usage: ringfield-capture [options]\n"
-    "Runs ringfield's frames on a picture in memory and saves them as PNG files.\n"
+    "Runs ringfield's frames on a picture in memory and saves them as PNG files\n"
+    "or as a video clip.\n"
     "\n"
     "  --frames N        frames to run (default 900)\n"
     "  --depth D[:ORDER] bytes per pixel 1, 2, 3 or 4 (default 2); ORDER is rgb\n"
@@ -37,17 +38,22 @@ const char* const usage_text =
     "  --random SEED     random mouse events from SEED instead of a script\n"
     "  --save LIST       frames to save: N, A-B or A-B/S (every S-th frame from A\n"
     "                    to B) items joined by commas, or none (default: the last\n"
-    "                    frame); frames count from 0\n"
+    "                    frame, or none with --video); frames count from 0\n"
     "  --out DIR         folder for frame-NNNNNN.png (default: the current one)\n"
     "  --expect DIR      compare saved frames with the pixel hashes in\n"
     "                    DIR/hashes.txt; a differing frame is written beside them\n"
     "                    as frame-NNNNNN.actual.png, and when DIR/frame-NNNNNN.png\n"
     "                    is kept, frame-NNNNNN.diff.png (differences in red) too\n"
     "  --hash-list FILE  write the saved frames' pixel hashes to FILE\n"
+    "  --video FILE      encode every frame run into FILE with ffmpeg; the kind\n"
+    "                    follows the extension: .webm (VP9), .mp4 (H.264),\n"
+    "                    .mkv (FFV1, lossless) or .apng (lossless)\n"
+    "  --fps N           the clip's frame rate, 1..1000 (default 60)\n"
     "  --check           verify angles, scene and buffer words after every frame\n"
     "  --help            show this text\n"
     "\n"
-    "Exit status: 0 done, 1 a frame differs or a check or write failed, 2 bad input.\n";
+    "Exit status: 0 done, 1 a frame differs or a check, write or encoding failed,\n"
+    "2 bad input.\n";
 
 namespace {
 
@@ -128,6 +134,7 @@ void set_defaults() {
     settings.depth = 2;
     settings.out_dir = nullptr;
     settings.save_count = -1;  // the last frame, once --frames is known
+    settings.fps = 60;
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -205,6 +212,7 @@ int parse_options(int argc, char** argv) {
     problem[0] = '\0';
     const char* script = nullptr;
     bool random_given = false;
+    bool fps_given = false;
     for (int i = 1; i < argc; ++i) {
         const char* option = argv[i];
         if (std::strcmp(option, "--help") == 0) {
@@ -218,7 +226,8 @@ int parse_options(int argc, char** argv) {
         const bool known = std::strcmp(option, "--frames") == 0 || std::strcmp(option, "--depth") == 0 ||
                            std::strcmp(option, "--script") == 0 || std::strcmp(option, "--random") == 0 ||
                            std::strcmp(option, "--save") == 0 || std::strcmp(option, "--out") == 0 ||
-                           std::strcmp(option, "--expect") == 0 || std::strcmp(option, "--hash-list") == 0;
+                           std::strcmp(option, "--expect") == 0 || std::strcmp(option, "--hash-list") == 0 ||
+                           std::strcmp(option, "--video") == 0 || std::strcmp(option, "--fps") == 0;
         if (!known) {
             std::snprintf(problem, problem_size, "unknown option '%s' (see --help)", option);
             return 2;
@@ -255,6 +264,21 @@ int parse_options(int argc, char** argv) {
             if (!parse_save(value)) return 2;
         } else if (std::strcmp(option, "--out") == 0) {
             settings.out_dir = value;
+        } else if (std::strcmp(option, "--video") == 0) {
+            if (!video_format_known(value)) {
+                std::snprintf(problem, problem_size,
+                              "--video: unknown kind of clip '%s' (the name must end in .webm, .mp4, .mkv or .apng)",
+                              value);
+                return 2;
+            }
+            settings.video = value;
+        } else if (std::strcmp(option, "--fps") == 0) {
+            if (!parse_number(value, 1000, &number) || number == 0) {
+                std::snprintf(problem, problem_size, "--fps: bad frame rate '%s' (1..1000)", value);
+                return 2;
+            }
+            settings.fps = static_cast<int32_t>(number);
+            fps_given = true;
         } else if (std::strcmp(option, "--hash-list") == 0) {
             settings.hash_list = value;
         } else {
@@ -265,8 +289,14 @@ int parse_options(int argc, char** argv) {
         std::snprintf(problem, problem_size, "--script and --random cannot be combined");
         return 2;
     }
+    if (fps_given && !settings.video) {
+        std::snprintf(problem, problem_size, "--fps needs --video");
+        return 2;
+    }
     settings.script = script;
     settings.random_events = random_given;
+    // A clip is output enough: no frame is saved unless asked for.
+    if (settings.save_count < 0 && settings.video) settings.save_count = 0;
     if (settings.save_count < 0) {
         settings.save_count = 1;
         settings.save_first[0] = settings.save_last[0] = settings.frames - 1;

@@ -3,6 +3,7 @@
 // desktop program takes one event per frame from its queue.
 #include <cerrno>
 #include <cinttypes>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -213,8 +214,8 @@ int compare_frame(int64_t frame) {
 // written ends the run.
 enum class Saved { ok, differs, failed };
 
+// The frame's picture is in actual_rgb.
 Saved save_frame(int64_t frame) {
-    picture_rgb(target, actual_rgb);
     if (settings.out_dir) {
         char path[4096];
         char reason[256];
@@ -251,6 +252,18 @@ int run_capture() {
             return 2;
         }
     }
+    char reason[1024];
+    // Ignored, so that a vanished ffmpeg shows as EPIPE on the next frame.
+    if (settings.video) std::signal(SIGPIPE, SIG_IGN);
+    if (settings.video && !video_start(reason, sizeof reason)) {
+        std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.video, reason);
+        if (hash_list) {
+            std::fclose(hash_list);
+            hash_list = nullptr;
+            std::remove(hash_list_part);
+        }
+        return 1;
+    }
     target = capture_layout();
     target.pixels = picture;
     start_core();
@@ -259,6 +272,7 @@ int run_capture() {
     queue_head = queued = 0;
     int32_t next = 0;
     int status = 0;
+    bool stopped = false;  // by a failure, so the clip would be cut short
     frames_run = 0;
     for (int64_t frame = 0; frame < settings.frames; ++frame) {
         Input input{InputKind::none, 0, 0};
@@ -274,12 +288,33 @@ int run_capture() {
         frames_run = frame + 1;
         if (settings.check && !state_sound(frame)) {
             status = 1;
+            stopped = true;
             break;
         }
-        if (!frame_saved(frame)) continue;
+        const bool saving = frame_saved(frame);
+        if (saving || settings.video) picture_rgb(target, actual_rgb);
+        if (settings.video && !video_frame(actual_rgb, reason, sizeof reason)) {
+            std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.video, reason);
+            status = 1;
+            break;
+        }
+        if (!saving) continue;
         const Saved saved = save_frame(frame);
         if (saved != Saved::ok) status = 1;
-        if (saved == Saved::failed) break;
+        if (saved == Saved::failed) {
+            stopped = true;
+            break;
+        }
+    }
+    // A clip of no frames is no clip: some kinds cannot even be made so.
+    const bool empty = frames_run == 0;
+    if (!video_finish(!stopped && !empty, reason, sizeof reason)) {
+        std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.video, reason);
+        status = 1;
+    } else if (settings.video && empty && !stopped) {
+        std::fprintf(stderr, "ringfield-capture: %s not written: the run ended before its first frame\n",
+                     settings.video);
+        status = 1;
     }
     if (hash_list) {
         const bool closed = std::fclose(hash_list) == 0;

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   g++ cmake make pkg-config git
   libsdl1.2-compat-dev
-  libgtest-dev libbenchmark-dev libpng-dev
+  libgtest-dev libbenchmark-dev libpng-dev ffmpeg gnuplot-nox jq
   xvfb xdotool x11-apps x11-utils openbox
   chromium
 )

@@ -14,9 +14,12 @@
 
 namespace {
 
+// The words outlive the call, as argv does: settings point into them.
 int parse(std::vector<std::string> words) {
+    static std::vector<std::string> kept;
+    kept = std::move(words);
     std::vector<char*> argv{const_cast<char*>("ringfield-capture")};
-    for (auto& w : words) argv.push_back(w.data());
+    for (auto& w : kept) argv.push_back(w.data());
     return parse_options(static_cast<int>(argv.size()), argv.data());
 }
 
@@ -32,6 +35,12 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_TRUE(settings.frames == 50 && settings.depth == 1 && settings.reversed && !settings.out_dir);
     for (int64_t f = 0; f < 50; ++f)
         EXPECT_EQ(frame_saved(f), f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34) << f;
+    EXPECT_TRUE(settings.fps == 60 && !settings.video);
+    // A clip saves no frame unless asked to.
+    ASSERT_EQ(parse({"--frames", "9", "--video", "a/b.c.WebM", "--fps", "1000"}), 0);
+    EXPECT_TRUE(settings.fps == 1000 && settings.video == std::string("a/b.c.WebM") && settings.save_count == 0);
+    ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
+    EXPECT_TRUE(frame_saved(4) && !frame_saved(8));
 }
 
 TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
@@ -49,7 +58,12 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--save", "1,3-9/0"}, "--save: bad item '3-9/0' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
         {nullptr, {"--save", "5/2"}, "--save: bad item '5/2' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
         {nullptr, {"--frames", "100", "--save", "100"}, "--save: frame 100 is past the last frame 99"},
-        {nullptr, {"--random", "1", "--script", "s"}, "--script and --random cannot be combined"}};
+        {nullptr, {"--random", "1", "--script", "s"}, "--script and --random cannot be combined"},
+        {nullptr, {"--video", "a.webm.txt"}, "--video: unknown kind of clip 'a.webm.txt' (the name must end in .webm, .mp4, .mkv or .apng)"},
+        {nullptr, {"--video", "a.mkv/b"}, "--video: unknown kind of clip 'a.mkv/b' (the name must end in .webm, .mp4, .mkv or .apng)"},
+        {nullptr, {"--video", "a.mkv", "--fps", "1001"}, "--fps: bad frame rate '1001' (1..1000)"},
+        {nullptr, {"--video", "a.mkv", "--fps", "-5"}, "--fps: bad frame rate '-5' (1..1000)"},
+        {nullptr, {"--fps", "30"}, "--fps needs --video"}};
     for (const auto& c : cases) {
         EXPECT_TRUE(c.script ? !parse_script_text("f", c.script) : parse(c.args) == 2) << c.problem;
         EXPECT_STREQ(problem, c.problem);
