@@ -71,8 +71,10 @@ done
 
 for t in "${targets[@]}"; do
     start=$SECONDS
-    cmake -S . -B "build-$t" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="cmake/$t-linux-gnu.cmake" \
-          -DRINGFIELD_DESKTOP=OFF -DRINGFIELD_BENCH=OFF
+    # CMake reads a toolchain file only when it first configures a folder.
+    toolchain=()
+    [ -f "build-$t/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="cmake/$t-linux-gnu.cmake")
+    cmake -S . -B "build-$t" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release -DRINGFIELD_DESKTOP=OFF -DRINGFIELD_BENCH=OFF
     cmake --build "build-$t" -j "$(nproc)"
     echo "cross.sh: $t built in $((SECONDS - start)) s"
 done
