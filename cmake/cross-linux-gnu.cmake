@@ -24,5 +24,7 @@ set(ENV{PKG_CONFIG_SYSROOT_DIR} "${RINGFIELD_TARGET_ROOT}")
 set(PKG_CONFIG_ARGN --static)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 
-# Tests, test discovery and the capture tool's runs go through the emulator.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${ringfield_emulator})
+# Tests, test discovery and the capture tool's runs go through the emulator,
+# named by its full path: some tests run the tool with a PATH of their own.
+find_program(RINGFIELD_EMULATOR ${ringfield_emulator} REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${RINGFIELD_EMULATOR})
