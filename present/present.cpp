@@ -84,6 +84,7 @@ void present_words(const PixelLayout& target, const int32_t* buffer) {
 // alignment.
 typedef uint32_t Words4 __attribute__((vector_size(16)));
 typedef int32_t Signed4 __attribute__((vector_size(16)));
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
 typedef uint16_t Halves8 __attribute__((vector_size(16)));
 typedef int16_t SignedHalves8 __attribute__((vector_size(16)));
 
@@ -95,40 +96,114 @@ inline Words4 apply4(ChannelMap c, Words4 w) {
     else return (w >> c.right) & c.mask;
 }
 
+// Four words as their pixel values: lit ones mapped, the others black.
 template <bool RedUp, bool GreenUp, bool BlueUp>
-void present_row4(WordMap m, uint32_t opaque, uint32_t black, uint32_t* out, const int32_t* row) {
+inline Words4 map4(const WordMap& m, uint32_t opaque, uint32_t black, const int32_t* words) {
+    Words4 w;
+    std::memcpy(&w, words, sizeof w);
+    const auto lit = reinterpret_cast<Words4>(reinterpret_cast<Signed4>(w) > 0);
+    const Words4 mapped =
+        (apply4<RedUp>(m.red, w) + apply4<GreenUp>(m.green, w) + apply4<BlueUp>(m.blue, w)) | opaque;
+    return (mapped & lit) | (black & ~lit);
+}
+
+constexpr bool little_endian = std::endian::native == std::endian::little;
+
+template <bool RedUp, bool GreenUp, bool BlueUp>
+void present_row4(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out, const int32_t* row) {
     for (int32_t x = 0; x < screen_width; x += 4) {
-        Words4 w;
-        std::memcpy(&w, row + x, sizeof w);
-        const auto lit = reinterpret_cast<Words4>(reinterpret_cast<Signed4>(w) > 0);
-        const Words4 mapped =
-            (apply4<RedUp>(m.red, w) + apply4<GreenUp>(m.green, w) + apply4<BlueUp>(m.blue, w)) | opaque;
-        const Words4 v = (mapped & lit) | (black & ~lit);
-        std::memcpy(out + x, &v, sizeof v);
+        const Words4 v = map4<RedUp, GreenUp, BlueUp>(m, opaque, black, row + x);
+        std::memcpy(out + 4 * x, &v, sizeof v);
     }
 }
 
-using Row4 = void (*)(WordMap, uint32_t, uint32_t, uint32_t*, const int32_t*);
-
-template <int Directions>
-constexpr Row4 row4_for() {
-    return present_row4<(Directions & 4) != 0, (Directions & 2) != 0, (Directions & 1) != 0>;
+// Four pixels make twelve bytes, three whole 32-bit words: the low three
+// bytes of each value, least significant first whatever the host's byte
+// order.
+template <bool RedUp, bool GreenUp, bool BlueUp>
+void present_row3(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out, const int32_t* row) {
+    for (int32_t x = 0; x < screen_width; x += 4) {
+        const Words4 v = map4<RedUp, GreenUp, BlueUp>(m, opaque, black, row + x);
+        uint32_t w[3] = {(v[0] & 0xFFFFFF) | v[1] << 24, (v[1] >> 8 & 0xFFFF) | v[2] << 16,
+                         (v[2] >> 16 & 0xFF) | v[3] << 8};
+        // One store per word: gathered through memory into wider stores,
+        // they would stall on store forwarding.
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t word = little_endian ? w[k] : __builtin_bswap32(w[k]);
+            std::memcpy(out + 3 * x + 4 * k, &word, sizeof word);
+        }
+    }
 }
 
-constexpr Row4 row4_by_direction[8] = {row4_for<0>(), row4_for<1>(), row4_for<2>(), row4_for<3>(),
-                                       row4_for<4>(), row4_for<5>(), row4_for<6>(), row4_for<7>()};
+// The even lanes of a and then of b, by rounds of interleaving (one unpack
+// instruction each on SSE2): on a little-endian host, the low halves of
+// eight words, or the low bytes of sixteen halves.
+template <typename Lanes>
+inline Lanes even_lanes(Lanes a, Lanes b) {
+    if constexpr (sizeof a[0] == 2) {
+        const Lanes p = __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
+        const Lanes q = __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
+        const Lanes r = __builtin_shufflevector(p, q, 0, 8, 1, 9, 2, 10, 3, 11);
+        const Lanes s = __builtin_shufflevector(p, q, 4, 12, 5, 13, 6, 14, 7, 15);
+        return __builtin_shufflevector(r, s, 0, 8, 1, 9, 2, 10, 3, 11);
+    } else {
+        const Lanes p = __builtin_shufflevector(a, b, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+        const Lanes q = __builtin_shufflevector(a, b, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+        const Lanes r = __builtin_shufflevector(p, q, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+        const Lanes s = __builtin_shufflevector(p, q, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+        const Lanes t = __builtin_shufflevector(r, s, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+        const Lanes u = __builtin_shufflevector(r, s, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+        return __builtin_shufflevector(t, u, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+    }
+}
+
+// Sixteen pixels of one byte each: the low byte of each of sixteen values
+// (little-endian hosts; others take the plain loop).
+template <bool RedUp, bool GreenUp, bool BlueUp>
+void present_row1(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out, const int32_t* row) {
+    for (int32_t x = 0; x < screen_width; x += 16) {
+        Halves8 v[4];
+        for (int k = 0; k < 4; ++k) {
+            v[k] = reinterpret_cast<Halves8>(map4<RedUp, GreenUp, BlueUp>(m, opaque, black, row + x + 4 * k));
+        }
+        const auto ab = reinterpret_cast<Bytes16>(even_lanes(v[0], v[1]));
+        const auto cd = reinterpret_cast<Bytes16>(even_lanes(v[2], v[3]));
+        const Bytes16 bytes = even_lanes(ab, cd);
+        std::memcpy(out + x, &bytes, sizeof bytes);
+    }
+}
+
+using RowWords = void (*)(WordMap, uint32_t, uint32_t, uint8_t*, const int32_t*);
+
+// The row function for a pixel size and a combination of channel
+// directions, picked once per frame.
+template <int Size, int Directions>
+constexpr RowWords row_for() {
+    constexpr bool red_up = (Directions & 4) != 0;
+    constexpr bool green_up = (Directions & 2) != 0;
+    constexpr bool blue_up = (Directions & 1) != 0;
+    if constexpr (Size == 4) return present_row4<red_up, green_up, blue_up>;
+    else if constexpr (Size == 3) return present_row3<red_up, green_up, blue_up>;
+    else return present_row1<red_up, green_up, blue_up>;
+}
+
+template <int Size>
+constexpr RowWords rows_by_direction[8] = {row_for<Size, 0>(), row_for<Size, 1>(), row_for<Size, 2>(),
+                                           row_for<Size, 3>(), row_for<Size, 4>(), row_for<Size, 5>(),
+                                           row_for<Size, 6>(), row_for<Size, 7>()};
 
 // Which way each channel moves: up when the right shift is 0.
 int directions(const WordMap& m) {
     return (m.red.right == 0 ? 4 : 0) | (m.green.right == 0 ? 2 : 0) | (m.blue.right == 0 ? 1 : 0);
 }
 
-void present_bpp4(const PixelLayout& target, const int32_t* buffer) {
+// The 1-, 3- and 4-byte converters: whole words mapped four at a time.
+template <int Size>
+void present_mapped(const PixelLayout& target, const int32_t* buffer) {
     const WordMap m = word_map(target);
-    const Row4 row4 = row4_by_direction[directions(m)];
+    const RowWords row = rows_by_direction<Size>[directions(m)];
     for (int32_t y = 0; y < screen_height; ++y) {
-        auto* out = reinterpret_cast<uint32_t*>(row_start(target, y));
-        row4(m, target.opaque, target.black, out, buffer + row_offset[y]);
+        row(m, target.opaque, target.black, row_start(target, y), buffer + row_offset[y]);
     }
 }
 
@@ -196,7 +271,7 @@ constexpr Row2 row2_by_direction[8] = {row2_for<0>(), row2_for<1>(), row2_for<2>
                                        row2_for<4>(), row2_for<5>(), row2_for<6>(), row2_for<7>()};
 
 void present_bpp2(const PixelLayout& target, const int32_t* buffer) {
-    if constexpr (std::endian::native != std::endian::little) {
+    if constexpr (!little_endian) {
         present_words<uint16_t>(target, buffer);
     } else {
         const HalfMap red = half_map(0, target.red_loss, target.red_shift);
@@ -208,29 +283,6 @@ void present_bpp2(const PixelLayout& target, const int32_t* buffer) {
         for (int32_t y = 0; y < screen_height; ++y) {
             auto* out = reinterpret_cast<uint16_t*>(row_start(target, y));
             row2(red, green, blue, opaque, black, out, buffer + row_offset[y]);
-        }
-    }
-}
-
-// Three bytes a pixel, least significant first whatever the host's byte
-// order; four pixels make three whole 32-bit words.
-void present_bpp3(const PixelLayout& target, const int32_t* buffer) {
-    const WordMap m = word_map(target);
-    for (int32_t y = 0; y < screen_height; ++y) {
-        const int32_t* row = buffer + row_offset[y];
-        uint8_t* out = row_start(target, y);
-        for (int32_t x = 0; x < screen_width; x += 4) {
-            uint32_t v[4];
-            for (int k = 0; k < 4; ++k) {
-                const int32_t word = row[x + k];
-                v[k] = (word > 0 ? apply(m, static_cast<uint32_t>(word)) | target.opaque : target.black) & 0xFFFFFF;
-            }
-            const uint8_t bytes[12] = {
-                static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[0] >> 8), static_cast<uint8_t>(v[0] >> 16),
-                static_cast<uint8_t>(v[1]), static_cast<uint8_t>(v[1] >> 8), static_cast<uint8_t>(v[1] >> 16),
-                static_cast<uint8_t>(v[2]), static_cast<uint8_t>(v[2] >> 8), static_cast<uint8_t>(v[2] >> 16),
-                static_cast<uint8_t>(v[3]), static_cast<uint8_t>(v[3] >> 8), static_cast<uint8_t>(v[3] >> 16)};
-            std::memcpy(out + 3 * x, bytes, sizeof bytes);
         }
     }
 }
@@ -247,10 +299,13 @@ uint32_t map_pixel(const PixelLayout& layout, int32_t word) {
 
 void present_surface(const PixelLayout& target, const int32_t* buffer) {
     switch (target.bytes_per_pixel) {
-    case 1: present_words<uint8_t>(target, buffer); break;
+    case 1:
+        if constexpr (little_endian) present_mapped<1>(target, buffer);
+        else present_words<uint8_t>(target, buffer);
+        break;
     case 2: present_bpp2(target, buffer); break;
-    case 3: present_bpp3(target, buffer); break;
-    case 4: present_bpp4(target, buffer); break;
+    case 3: present_mapped<3>(target, buffer); break;
+    case 4: present_mapped<4>(target, buffer); break;
     default: break;  // unknown depth: nothing converts
     }
 }
