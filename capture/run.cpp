@@ -21,27 +21,12 @@ uint8_t actual_rgb[640 * 480 * 3];
 uint8_t expected_rgb[640 * 480 * 3];
 uint8_t diff_rgb[640 * 480 * 3];
 
-// Waiting inputs, oldest first. The random events keep it within the room a
-// desktop event queue has; a script's events wait in the script until due.
-constexpr int32_t queue_size = 128;
-constexpr int32_t random_queue_room = 64;
-Input queue[queue_size];
-int32_t queue_head;
-int32_t queued;
+// Waiting random inputs. Bursts of motion stop at half the queue's room, so
+// that none is dropped; a script's events wait in the script until due.
+constexpr int32_t random_queue_room = input_queue_size / 2;
+InputQueue queue;
 
-void push(Input input) {
-    if (queued == queue_size) return;
-    queue[(queue_head + queued) % queue_size] = input;
-    ++queued;
-}
-
-Input take() {
-    if (queued == 0) return {InputKind::none, 0, 0};
-    const Input input = queue[queue_head];
-    queue_head = (queue_head + 1) % queue_size;
-    --queued;
-    return input;
-}
+void push(Input input) { queue_push(queue, input); }
 
 Input input_of(const ScriptEvent& event) {
     switch (event.kind) {
@@ -78,7 +63,7 @@ void push_random_events() {
     } else if (roll < 150) {
         motions = 1;
     }
-    for (int32_t i = 0; i < motions && queued < random_queue_room; ++i) {
+    for (int32_t i = 0; i < motions && queue.count < random_queue_room; ++i) {
         const bool wild = next_random() % 8 == 0;
         const uint32_t x = next_random() % (wild ? 65536 : 640);
         const uint32_t y = next_random() % (wild ? 65536 : 480);
@@ -269,7 +254,7 @@ int run_capture() {
     start_core();
     random_state = settings.seed * 2654435761u + 0x9E3779B9u;
     if (random_state == 0) random_state = 1;
-    queue_head = queued = 0;
+    queue = InputQueue{};
     int32_t next = 0;
     int status = 0;
     bool stopped = false;  // by a failure, so the clip would be cut short
@@ -278,7 +263,7 @@ int run_capture() {
         Input input{InputKind::none, 0, 0};
         if (settings.random_events) {
             push_random_events();
-            input = take();
+            input = queue_take(queue);
         } else if (next < script_count && script_events[next].frame <= frame) {
             input = input_of(script_events[next++]);
         }

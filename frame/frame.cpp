@@ -50,6 +50,21 @@ void fade_and_animate() {
 
 }  // namespace
 
+bool queue_push(InputQueue& queue, Input input) {
+    if (queue.count == input_queue_size) return false;
+    queue.inputs[(queue.head + queue.count) % input_queue_size] = input;
+    ++queue.count;
+    return true;
+}
+
+Input queue_take(InputQueue& queue) {
+    if (queue.count == 0) return {InputKind::none, 0, 0};
+    const Input input = queue.inputs[queue.head];
+    queue.head = (queue.head + 1) % input_queue_size;
+    --queue.count;
+    return input;
+}
+
 void start_core() {
     scene_mode = 0;
     mouse_x = mouse_y = 0;

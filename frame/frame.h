@@ -17,6 +17,22 @@ struct Input {
     uint16_t y;
 };
 
+// Inputs waiting for their frames, oldest first, for platforms without an
+// event queue of their own. It holds as many as the desktop's (SDL 1.2
+// keeps 128); an input that finds it full is dropped, as SDL drops it.
+constexpr int32_t input_queue_size = 128;
+
+struct InputQueue {
+    Input inputs[input_queue_size];
+    int32_t head;   // the oldest input
+    int32_t count;  // how many wait
+};
+
+// Returns false when the queue was full and the input dropped.
+bool queue_push(InputQueue& queue, Input input);
+// The oldest waiting input, or none when nothing waits.
+Input queue_take(InputQueue& queue);
+
 extern int32_t scene_mode;
 extern const int32_t last_scene;
 extern int32_t mouse_x;

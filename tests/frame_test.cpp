@@ -63,6 +63,24 @@ TEST(Frame, InputsActOneAFrame) {
     }
 }
 
+// Oldest first, across the end of its storage; the 129th waiting input is dropped; empty gives none.
+TEST(InputQueue, KeepsOrderAndDropsWhatFindsItFull) {
+    static InputQueue queue;
+    queue = InputQueue{};
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < input_queue_size; ++i) EXPECT_TRUE(queue_push(queue, motion(round, i))) << i;
+        EXPECT_FALSE(queue_push(queue, button));
+        for (int i = 0; i < input_queue_size - round * 50; ++i) {
+            const Input input = queue_take(queue);
+            ASSERT_TRUE(input.kind == InputKind::motion && input.x == round && input.y == i) << round << "/" << i;
+        }
+        while (queue.count > 0) queue_take(queue);  // the next round starts elsewhere in the storage
+        queue_push(queue, motion(9, 9)), queue_take(queue);
+    }
+    EXPECT_EQ(queue_take(queue).kind, InputKind::none);
+    EXPECT_EQ(queue.count, 0);
+}
+
 TEST(Frame, AdvanceAnglesTruncatesAndWraps) {
     const struct { int32_t from[3], spin_x, spin_y, to[3]; } cases[] = {
         {{100, 100, 100}, -160, -120, {70, 90, 60}}, {{4095, 0, 0}, 0, 4, {0, 4095, 0}},  // pointer at (0, 0); 4096

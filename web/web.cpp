@@ -9,12 +9,9 @@
 
 namespace {
 
-// Waiting inputs, oldest first. Like the desktop's event queue it holds 128;
-// an input that finds it full is dropped.
-constexpr int32_t queue_size = 128;
-Input queue[queue_size];
-int32_t queue_head;
-int32_t queued;
+// Waiting inputs: like the desktop's event queue it holds 128, and an input
+// that finds it full is dropped.
+InputQueue queue;
 
 // The run ended on a key or quit input; nothing runs until the next start.
 bool ended;
@@ -24,14 +21,6 @@ bool ended;
 // black ones too, carries a full alpha byte.
 uint8_t canvas_pixels[640 * 480 * 4];
 const PixelLayout canvas_layout = {canvas_pixels, 640 * 4, 4, 0, 0, 0, 0, 8, 16, 0xFF000000u, 0xFF000000u};
-
-Input take() {
-    if (queued == 0) return {InputKind::none, 0, 0};
-    const Input input = queue[queue_head];
-    queue_head = (queue_head + 1) % queue_size;
-    --queued;
-    return input;
-}
 
 // What the page's test hook reads, in this order (the page names the words
 // alike): scene, mouse x, mouse y, spin x, spin y, angle x, angle y, angle z,
@@ -45,7 +34,7 @@ extern "C" {
 // Start-up, or a restart that gives the same frames as a fresh load.
 EMSCRIPTEN_KEEPALIVE void web_start() {
     start_core();
-    queue_head = queued = 0;
+    queue = InputQueue{};
     ended = false;
 }
 
@@ -56,11 +45,9 @@ EMSCRIPTEN_KEEPALIVE void web_start() {
 EMSCRIPTEN_KEEPALIVE int32_t web_push(int32_t kind, int32_t x, int32_t y) {
     if (kind < 0 || kind > static_cast<int32_t>(InputKind::motion)) return 0;
     if (x < 0 || x > 65535 || y < 0 || y > 65535) return 0;
-    if (queued == queue_size) return 0;
-    queue[(queue_head + queued) % queue_size] = {static_cast<InputKind>(kind), static_cast<uint16_t>(x),
-                                                 static_cast<uint16_t>(y)};
-    ++queued;
-    return 1;
+    return queue_push(queue, {static_cast<InputKind>(kind), static_cast<uint16_t>(x), static_cast<uint16_t>(y)})
+               ? 1
+               : 0;
 }
 
 // One frame: takes at most one input, then renders and converts into the
@@ -68,7 +55,7 @@ EMSCRIPTEN_KEEPALIVE int32_t web_push(int32_t kind, int32_t x, int32_t y) {
 // key or quit, or it had ended before); the pixels then keep the last frame.
 EMSCRIPTEN_KEEPALIVE int32_t web_frame() {
     if (ended) return 0;
-    if (!frame_input(take())) {
+    if (!frame_input(queue_take(queue))) {
         ended = true;
         return 0;
     }
@@ -81,7 +68,7 @@ EMSCRIPTEN_KEEPALIVE uint8_t* web_pixels() { return canvas_pixels; }
 
 EMSCRIPTEN_KEEPALIVE const int32_t* web_state() {
     const int32_t words[10] = {scene_mode, mouse_x, mouse_y, spin_x,  spin_y,
-                               angle_x,    angle_y, angle_z, queued, ended ? 1 : 0};
+                               angle_x,    angle_y, angle_z, queue.count, ended ? 1 : 0};
     for (int32_t i = 0; i < 10; ++i) state_words[i] = words[i];
     return state_words;
 }
