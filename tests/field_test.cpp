@@ -51,23 +51,6 @@ TEST(SceneSetups, DrawThePoolInOrderAndStayInRange) {
     }
 }
 
-// The colour of each ring follows the parity of its draw, within its scene
-// and group: in scene 1, group 1 gets the same colour either way.
-TEST(SceneSetups, ColourFollowsTheParityOfItsDraw) {
-    start_core();
-    const int32_t group1_scene1[2][3] = {{0, 7, 7}, {0, 7, 7}};
-    const int32_t group0_scene0[2][3] = {{12, 12, 2}, {10, 8, 2}};
-    for (int r = 0; r < rings_per_group; ++r) {
-        const int32_t* c = group0_scene0[rand_pool[2 + r] % 2];
-        EXPECT_TRUE(ring_red[r] == c[0] && ring_green[r] == c[1] && ring_blue[r] == c[2]) << r;
-    }
-    setup_scene_1();
-    for (int r = 20; r < 40; ++r) {
-        const int32_t* c = group1_scene1[rand_pool[302 + r] % 2];
-        EXPECT_TRUE(ring_red[r] == c[0] && ring_green[r] == c[1] && ring_blue[r] == c[2]) << r;
-    }
-}
-
 TEST(Animators, MoveThenCountDownThenRespawnInRingOrder) {
     start_core();
     const struct { void (*setup)(); void (*animate)(); int spread, base; float restart; } scenes[] = {
