@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,23 @@ TEST(CaptureTool, BadInputWritesNothing) {
     const std::string err(std::istreambuf_iterator<char>(std::ifstream(dir + ".err").rdbuf()), {});
     EXPECT_EQ(err, "ringfield-capture: " + script + ":2: unknown event (expected motion, button, key or quit): 'wiggle'\n");
     std::remove(script.c_str()), std::remove((dir + ".err").c_str());
+}
+
+// A frame that cannot be written ends the run there with one line naming the file and the cause; the
+// frames after it are not written and no temporary file is left.
+TEST(CaptureTool, StopsAtTheFirstFailedWrite) {
+    namespace fs = std::filesystem;
+    const std::string dir = testing::TempDir() + "capture_stop_" + std::to_string(getpid());
+    fs::remove_all(dir);
+    fs::create_directories(dir + "/frame-000003.png");  // in the way of frame 3
+    const int status = std::system((CAPTURE_TOOL " --frames 8 --save 0-7 --out " + dir + " 2>" + dir + ".err").c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    const std::string err(std::istreambuf_iterator<char>(std::ifstream(dir + ".err").rdbuf()), {});
+    EXPECT_EQ(err, "ringfield-capture: cannot write " + dir + "/frame-000003.png: Is a directory\n");
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"frame-000000.png", "frame-000001.png", "frame-000002.png", "frame-000003.png"}));
+    fs::remove_all(dir), std::remove((dir + ".err").c_str());
 }
 
 }  // namespace
