@@ -18,16 +18,33 @@ uint8_t widen(uint32_t field, int bits) {
     return static_cast<uint8_t>(bits <= 3 ? (field * 255 + top / 2) / top : field * 255 / top);
 }
 
-uint8_t channel(uint32_t value, uint8_t loss, uint8_t shift) {
+// One channel of a layout: where its field lies, and each field value
+// widened, worked out once per picture rather than once per pixel.
+struct Channel {
+    uint32_t shift;
+    uint32_t mask;
+    uint8_t wide[256];
+};
+
+Channel channel(uint8_t loss, uint8_t shift) {
+    Channel c{};
     const int bits = 8 - loss;
-    if (bits <= 0 || shift > 31) return 0;
-    return widen((value >> shift) & ((1u << bits) - 1), bits);
+    if (bits <= 0 || shift > 31) return c;  // contributes nothing: every value reads as 0
+    c.shift = shift;
+    c.mask = (1u << bits) - 1;
+    for (uint32_t field = 0; field <= c.mask; ++field) c.wide[field] = widen(field, bits);
+    return c;
 }
+
+uint8_t read(const Channel& c, uint32_t value) { return c.wide[(value >> c.shift) & c.mask]; }
 
 }  // namespace
 
 void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
     const int bytes = layout.bytes_per_pixel;
+    const Channel red = channel(layout.red_loss, layout.red_shift);
+    const Channel green = channel(layout.green_loss, layout.green_shift);
+    const Channel blue = channel(layout.blue_loss, layout.blue_shift);
     for (int y = 0; y < 480; ++y) {
         const uint8_t* row = static_cast<const uint8_t*>(layout.pixels) + layout.pitch * y;
         for (int x = 0; x < 640; ++x) {
@@ -41,9 +58,9 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
             default: std::memcpy(&value, at, 4); break;
             }
             uint8_t* out = rgb + (y * 640 + x) * 3;
-            out[0] = channel(value, layout.red_loss, layout.red_shift);
-            out[1] = channel(value, layout.green_loss, layout.green_shift);
-            out[2] = channel(value, layout.blue_loss, layout.blue_shift);
+            out[0] = read(red, value);
+            out[1] = read(green, value);
+            out[2] = read(blue, value);
         }
     }
 }
