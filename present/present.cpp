@@ -135,26 +135,39 @@ void present_row3(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out, cons
     }
 }
 
-// The even lanes of a and then of b, by rounds of interleaving (one unpack
-// instruction each on SSE2): on a little-endian host, the low halves of
-// eight words, or the low bytes of sixteen halves.
+// One round of interleaving: the low or the high halves of a and b, lane by
+// lane (one unpack instruction each on SSE2).
 template <typename Lanes>
-inline Lanes even_lanes(Lanes a, Lanes b) {
-    if constexpr (sizeof a[0] == 2) {
-        const Lanes p = __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
-        const Lanes q = __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
-        const Lanes r = __builtin_shufflevector(p, q, 0, 8, 1, 9, 2, 10, 3, 11);
-        const Lanes s = __builtin_shufflevector(p, q, 4, 12, 5, 13, 6, 14, 7, 15);
-        return __builtin_shufflevector(r, s, 0, 8, 1, 9, 2, 10, 3, 11);
-    } else {
-        const Lanes p = __builtin_shufflevector(a, b, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
-        const Lanes q = __builtin_shufflevector(a, b, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
-        const Lanes r = __builtin_shufflevector(p, q, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
-        const Lanes s = __builtin_shufflevector(p, q, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
-        const Lanes t = __builtin_shufflevector(r, s, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
-        const Lanes u = __builtin_shufflevector(r, s, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
-        return __builtin_shufflevector(t, u, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+inline Lanes interleave_low(Lanes a, Lanes b) {
+    if constexpr (sizeof a / sizeof a[0] == 8) return __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
+    else return __builtin_shufflevector(a, b, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+}
+
+template <typename Lanes>
+inline Lanes interleave_high(Lanes a, Lanes b) {
+    if constexpr (sizeof a / sizeof a[0] == 8) return __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
+    else return __builtin_shufflevector(a, b, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+}
+
+template <typename Lanes>
+struct SplitLanes {
+    Lanes even;
+    Lanes odd;
+};
+
+// The even lanes of a and then of b, and the odd ones: as many rounds of
+// interleaving as it takes to sort them. On a little-endian host the even
+// lanes of eight words seen as halves are their low halves, and of sixteen
+// halves seen as bytes their low bytes.
+template <typename Lanes>
+inline SplitLanes<Lanes> split_lanes(Lanes a, Lanes b) {
+    constexpr int rounds = sizeof a / sizeof a[0] == 8 ? 3 : 4;
+    for (int i = 0; i < rounds; ++i) {
+        const Lanes low = interleave_low(a, b);
+        b = interleave_high(a, b);
+        a = low;
     }
+    return {a, b};
 }
 
 // Sixteen pixels of one byte each: the low byte of each of sixteen values
@@ -166,9 +179,9 @@ void present_row1(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out, cons
         for (int k = 0; k < 4; ++k) {
             v[k] = reinterpret_cast<Halves8>(map4<RedUp, GreenUp, BlueUp>(m, opaque, black, row + x + 4 * k));
         }
-        const auto ab = reinterpret_cast<Bytes16>(even_lanes(v[0], v[1]));
-        const auto cd = reinterpret_cast<Bytes16>(even_lanes(v[2], v[3]));
-        const Bytes16 bytes = even_lanes(ab, cd);
+        const auto ab = reinterpret_cast<Bytes16>(split_lanes(v[0], v[1]).even);
+        const auto cd = reinterpret_cast<Bytes16>(split_lanes(v[2], v[3]).even);
+        const Bytes16 bytes = split_lanes(ab, cd).even;
         std::memcpy(out + x, &bytes, sizeof bytes);
     }
 }
@@ -239,15 +252,10 @@ void present_row2(HalfMap red, HalfMap green, HalfMap blue, uint16_t opaque, uin
         Halves8 b;
         std::memcpy(&a, row + x, sizeof a);
         std::memcpy(&b, row + x + 4, sizeof b);
-        // Little-endian: even lanes are the low halves. Three rounds of
-        // interleaving sort the halves of eight words into pixel order, one
-        // unpack instruction each on SSE2.
-        const Halves8 p = __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
-        const Halves8 q = __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
-        const Halves8 r = __builtin_shufflevector(p, q, 0, 8, 1, 9, 2, 10, 3, 11);
-        const Halves8 s = __builtin_shufflevector(p, q, 4, 12, 5, 13, 6, 14, 7, 15);
-        const Halves8 low = __builtin_shufflevector(r, s, 0, 8, 1, 9, 2, 10, 3, 11);
-        const Halves8 high = __builtin_shufflevector(r, s, 4, 12, 5, 13, 6, 14, 7, 15);
+        // Little-endian: the even lanes are the low halves.
+        const SplitLanes<Halves8> halves = split_lanes(a, b);
+        const Halves8 low = halves.even;
+        const Halves8 high = halves.odd;
         // Unlit: negative or 0.
         const Halves8 unlit = reinterpret_cast<Halves8>(reinterpret_cast<SignedHalves8>(high) >> 15) |
                               reinterpret_cast<Halves8>((low | high) == zero);
