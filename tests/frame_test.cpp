@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <numeric>
 #include <vector>
 
 #include "frame/frame.h"
@@ -34,32 +33,6 @@ TEST(Frame, ButtonsCycleScenesAndThePointIsPlottedBeforeTheFade) {
         for (int r = 0; r < ring_count; ++r) ring_red[r] = ring_green[r] = ring_blue[r] = 0;
         ASSERT_TRUE(frame(motion(600, 30 + scene)));
         EXPECT_EQ(accum_buffer[(30 + scene) * 640 + 600], scene == 2 ? 0x00FDFDFD : 0x00FBFBFB) << scene;
-    }
-}
-
-// One input a frame; ignored inputs change nothing; a key or quit ends the run with nothing of its
-// frame done.
-TEST(Frame, InputsActOneAFrame) {
-    start_core();
-    const struct { Input input; int x, y, spin_x, spin_y, scene; } inputs[] = {  // state after each frame
-        {motion(0, 0), 0, 0, -160, -120, 0},       {none, 0, 0, -160, -120, 0},
-        {motion(639, 479), 639, 479, 159, 119, 0}, {button, 639, 479, 159, 119, 1},
-        {motion(313, 479), 313, 479, -3, 119, 1},  {motion(327, 0), 327, 0, 3, -120, 1},
-        {motion(319, 241), 319, 241, 0, 0, 1}};
-    for (const auto& e : inputs) {
-        ASSERT_TRUE(frame(e.input));
-        EXPECT_TRUE(mouse_x == e.x && mouse_y == e.y && spin_x == e.spin_x && spin_y == e.spin_y &&
-                    scene_mode == e.scene) << e.x << "," << e.y;
-    }
-    const auto state = [] {  // a frame would turn, animate and fade
-        return std::vector<int64_t>{angle_x, angle_y, angle_z, ring_life[0], rand_pos,
-                                    std::accumulate(accum_buffer, accum_buffer + screen_pixels, int64_t{0})};
-    };
-    for (InputKind end : {InputKind::key, InputKind::quit}) {
-        ASSERT_TRUE(frame(motion(0, 0)));
-        const std::vector<int64_t> before = state();
-        EXPECT_FALSE(frame_input({end, 0, 0}));
-        EXPECT_TRUE(state() == before);
     }
 }
 

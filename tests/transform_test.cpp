@@ -11,21 +11,6 @@
 
 namespace {
 
-// Quarter turns show each direction and the order: x first, then y, then z.
-TEST(View, UpdateViewTurnsAboutXThenYThenZ) {
-    build_trig_tables();
-    struct Case { int32_t ax, ay, az; float from[3], to[3]; };
-    const Case cases[] = {{1024, 0, 0, {0, 1, 0}, {0, 0, 1}},    {0, 1024, 0, {0, 0, 1}, {1, 0, 0}},
-                          {0, 0, 1024, {1, 0, 0}, {0, 1, 0}},    {0, 0, 1024, {0, 1, 0}, {-1, 0, 0}},
-                          {1024, 1024, 0, {0, 1, 0}, {1, 0, 0}}, {0, 1024, 1024, {0, 0, 1}, {0, 1, 0}}};
-    for (const Case& c : cases) {
-        model_x[5] = c.from[0], model_y[5] = c.from[1], model_z[5] = c.from[2];
-        update_view(c.ax, c.ay, c.az);
-        const float got[3] = {view_x[5], view_y[5], view_z[5]};
-        for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[i], c.to[i], 1e-6) << "case " << &c - cases << ", axis " << i;
-    }
-}
-
 void expect_bits(const Matrix4& m, const uint32_t (&want)[16], const char* what) {
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(std::bit_cast<uint32_t>(m.e[i]), want[i]) << what << ", element " << i << " is " << m.e[i];
