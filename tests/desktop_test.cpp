@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -74,8 +75,10 @@ void push(Uint8 type, int x = 0, int y = 0) {
 
 // The program in a process of its own, as it starts for a user: SDL's state after a failed start
 // must not reach the other tests. It must end with status 1 and print exactly one line.
+// A program that wrongly starts its frame loop would never end: the alarm ends it.
 #define EXPECT_ONE_LINE_AND_STATUS_1(line_start)                                                         \
-    EXPECT_EXIT(std::exit(run_program()), testing::ExitedWithCode(1), "^" line_start "[^\n]*\n$")
+    EXPECT_EXIT((alarm(20), std::exit(run_program())), testing::ExitedWithCode(1),                       \
+                "^" line_start "[^\n]*\n$")
 
 // A burst is worked off one event a frame; releases and other events are taken and change nothing;
 // a key or quit ends the loop with nothing of its frame done.
@@ -140,6 +143,9 @@ TEST_F(Desktop, NoDisplayGivesOneLineUnlessTheDriverWasNamed) {
     unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY"), unsetenv("SDL_VIDEODRIVER");
     // As in a desktop session, so that the window system's client library finds nothing to say.
     setenv("XDG_RUNTIME_DIR", testing::TempDir().c_str(), 1);
+    EXPECT_ONE_LINE_AND_STATUS_1("ringfield: no display found; [^\n]*SDL_VIDEODRIVER");
+    // Set but empty names no driver.
+    setenv("SDL_VIDEODRIVER", "", 1);
     EXPECT_ONE_LINE_AND_STATUS_1("ringfield: no display found; [^\n]*SDL_VIDEODRIVER");
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     EXPECT_TRUE(start_video());

@@ -104,9 +104,11 @@ std::vector<int32_t> run(int scene, int shift) {
 TEST(Frame, StartUpResetsEverythingAndOwesNothingToRand) {
     const std::vector<int32_t> first = run(2, 30);
     const std::vector<int32_t> other = run(1, 0);
-    for (int32_t* v : {&rand_pos, &rand_step, &scene_mode, &mouse_x, &mouse_y, &spin_x, &spin_y, &angle_x,
-                       &angle_y, &angle_z})
+    for (int32_t* v : {&rand_pos, &rand_step, &scene_mode, &mouse_x, &mouse_y, &angle_x, &angle_y, &angle_z})
         *v = 3;
+    // Large enough to turn the angles (a spin moves them by a quarter of itself) in the frames before
+    // the first motion sets them afresh.
+    spin_x = 400, spin_y = -200;
     for (int i = 0; i < 1000; ++i) random_next();
     for (int32_t& w : accum_buffer) w = 0x00405060;
     std::srand(12345);
