@@ -134,7 +134,7 @@ bool read_references() {
     }
     std::FILE* file = std::fopen(hashes_path, "r");
     if (!file) {
-        std::fprintf(stderr, "ringfield-capture: %s: cannot read\n", hashes_path);
+        std::fprintf(stderr, "ringfield-capture: %s: cannot read: %s\n", hashes_path, std::strerror(errno));
         return false;
     }
     char line[256];

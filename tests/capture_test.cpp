@@ -153,6 +153,7 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
         {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
         {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
         {"", ": >f", "--hash-list f/hashes.txt", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
+        {"", "mkdir ref", "--expect ref", 2, "ref/hashes.txt: cannot read: No such file or directory", {"ref"}},
         {"cat >\"$out\"", "", "--video clip.avi --out out", 2,
          "--video: unknown kind of clip 'clip.avi' (the name must end in .webm, .mp4, .mkv or .apng)", {}},
         {"cat >\"$out\"", "", "--video missing/clip.webm --out out", 2,
