@@ -85,9 +85,11 @@ struct Ran {
 };
 
 // Runs shell lines in `dir`, the last of them starting the tool with `args`, keeping its standard error.
+// Untranslated messages from every command.
 Ran run_in(const std::string& dir, const std::string& lines, const std::string& args) {
     const std::string err = dir + ".err";
-    const int status = std::system(("cd '" + dir + "'\n" + lines + "\nexec " CAPTURE_TOOL " " + args + " 2>'" + err + "'").c_str());
+    const std::string command = "cd '" + dir + "'\nexport LC_ALL=C\n" + lines + "\nexec " CAPTURE_TOOL " " + args;
+    const int status = std::system((command + " 2>'" + err + "'").c_str());
     Ran ran{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
             std::string(std::istreambuf_iterator<char>(std::ifstream(err).rdbuf()), {})};
     std::remove(err.c_str());
@@ -97,7 +99,9 @@ Ran run_in(const std::string& dir, const std::string& lines, const std::string& 
 // Every path under `dir`, relative to it.
 std::set<std::string> tree(const std::string& dir) {
     std::set<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) names.insert(fs::relative(entry.path(), dir).string());
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        names.insert(fs::relative(entry.path(), dir).string());
+    }
     return names;
 }
 
@@ -189,7 +193,7 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          "cannot write clip.webm: ffmpeg exited with status 1: muxing failed", {}},
         {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1,
          "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
-        // A full disk: a 600 KiB tmpfs holds ten frames; the hash list and clip find it already full.
+        // A full disk: a 600 KiB tmpfs holds ten frames; the hash list finds it full, the clip fills it.
         {"", "", "--frames 60 --save 0-50 --out out", 1, "cannot write out/frame-000010.png: No space left on device",
          saved(10), true},
         {"", "dd if=/dev/zero of=fill bs=4k 2>/dev/null", "--frames 3 --save 0-2 --hash-list h.txt", 1,
