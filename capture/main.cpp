@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -31,6 +32,9 @@ bool folder_ready(const char* dir, bool create) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past a file-size limit a write then fails with EFBIG, reported like any
+    // failed write, instead of the signal ending the run with a file cut short.
+    std::signal(SIGXFSZ, SIG_IGN);
     const int parsed = parse_options(argc, argv);
     if (parsed == 1) return 0;
     if (parsed != 0 || !load_script()) return bad_input(problem);

@@ -1,6 +1,8 @@
 // Pictures: the in-memory target read back as RGB, PNG files through
 // libpng's simplified interface, and the pixel hash that names a picture.
+#include <fcntl.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -65,17 +67,15 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
     }
 }
 
-// Written under a temporary name and renamed, so a failed write never
-// leaves a truncated picture.
+// Encoded in memory, then written under a temporary name and renamed, so a
+// failed write never leaves a truncated picture, and the write calls' own
+// error (a full disk, a file-size limit) names the cause.
 bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_size) {
+    // Above libpng's bound for a 640 x 480 RGB picture stored uncompressed.
+    static uint8_t encoded[640 * 480 * 3 * 5 / 4 + 65536];
     char temporary[4096];
     if (std::snprintf(temporary, sizeof temporary, "%s.part", path) >= static_cast<int>(sizeof temporary)) {
         std::snprintf(reason, reason_size, "path too long");
-        return false;
-    }
-    std::FILE* file = std::fopen(temporary, "wb");
-    if (!file) {
-        std::snprintf(reason, reason_size, "%s", std::strerror(errno));
         return false;
     }
     png_image image;
@@ -84,23 +84,28 @@ bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_si
     image.width = 640;
     image.height = 480;
     image.format = PNG_FORMAT_RGB;
-    errno = 0;
-    const bool encoded = png_image_write_to_stdio(&image, file, 0, rgb, 640 * 3, nullptr) != 0;
-    // A full disk shows at the flush or the close at the latest.
-    const bool flushed = encoded && std::fflush(file) == 0 && std::ferror(file) == 0;
-    const int flush_error = errno;
-    const bool closed = std::fclose(file) == 0;
-    const int close_error = errno;
-    if (!encoded || !flushed || !closed) {
-        const int error = !flushed ? flush_error : close_error;
-        std::snprintf(reason, reason_size, "%s",
-                      !encoded && image.message[0] ? image.message : error ? std::strerror(error) : "write failed");
-        std::remove(temporary);
+    png_alloc_size_t size = sizeof encoded;
+    if (!png_image_write_to_memory(&image, encoded, &size, 0, rgb, 640 * 3, nullptr)) {
+        std::snprintf(reason, reason_size, "%s", image.message[0] ? image.message : "cannot encode the picture");
         return false;
     }
-    if (std::rename(temporary, path) != 0) {
+    const int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
         std::snprintf(reason, reason_size, "%s", std::strerror(errno));
-        std::remove(temporary);
+        return false;
+    }
+    int error = 0;
+    for (size_t done = 0; done < size && error == 0;) {
+        const ssize_t written = write(fd, encoded + done, size - done);
+        if (written > 0) done += static_cast<size_t>(written);
+        else if (written < 0 && errno != EINTR) error = errno;
+        else if (written == 0) error = EIO;
+    }
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && std::rename(temporary, path) != 0) error = errno;
+    if (error != 0) {
+        std::snprintf(reason, reason_size, "%s", std::strerror(error));
+        unlink(temporary);
         return false;
     }
     return true;

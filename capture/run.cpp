@@ -134,7 +134,7 @@ bool read_references() {
     }
     std::FILE* file = std::fopen(hashes_path, "r");
     if (!file) {
-        std::fprintf(stderr, "ringfield-capture: %s: cannot read\n", hashes_path);
+        std::fprintf(stderr, "ringfield-capture: %s: cannot read: %s\n", hashes_path, std::strerror(errno));
         return false;
     }
     char line[256];
@@ -216,7 +216,7 @@ Saved save_frame(int64_t frame) {
     }
     if (hash_list &&
         std::fprintf(hash_list, "frame-%06" PRId64 " %016" PRIx64 "\n", frame, picture_hash(actual_rgb)) < 0) {
-        std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", hash_list_part, std::strerror(errno));
+        std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.hash_list, std::strerror(errno));
         return Saved::failed;
     }
     if (settings.expect_dir && compare_frame(frame) != 0) return Saved::differs;
@@ -233,7 +233,7 @@ int run_capture() {
         std::snprintf(hash_list_part, sizeof hash_list_part, "%s.part", settings.hash_list);
         hash_list = std::fopen(hash_list_part, "w");
         if (!hash_list) {
-            std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", hash_list_part, std::strerror(errno));
+            std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.hash_list, std::strerror(errno));
             return 2;
         }
     }

@@ -1,5 +1,6 @@
 // The capture tool: its option and script parsing, and how the tool itself refuses bad input.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +57,10 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {"5 key\n10 key\n7 key", {}, "f:3: frame goes back in time: '7'"},  // against the previous event
         {nullptr, {"--frame", "5"}, "unknown option '--frame' (see --help)"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
+        {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
+        {nullptr, {"--random", ""}, "--random: bad seed '' (0..4294967295)"},
+        {nullptr, {"--save", "-5"}, "--save: bad item '-5' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
+        {nullptr, {"--save", "2,,4"}, "--save: bad item '' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
         {nullptr, {"--save", "9-3"}, "--save: bad item '9-3' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
         {nullptr, {"--save", "1,3-9/0"}, "--save: bad item '3-9/0' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
         {nullptr, {"--save", "5/2"}, "--save: bad item '5/2' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
@@ -72,33 +77,152 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
     }
 }
 
-// The tool refuses bad input with one line on stderr and status 2, before making the output folder.
-TEST(CaptureTool, BadInputWritesNothing) {
-    const std::string dir = testing::TempDir() + "capture_bad_" + std::to_string(getpid()), script = dir + ".txt";
-    std::ofstream(script) << "0 motion 10 10\n4 wiggle\n";
-    const int status = std::system((CAPTURE_TOOL " --script " + script + " --out " + dir + " 2>" + dir + ".err").c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
-    EXPECT_NE(access(dir.c_str(), F_OK), 0);
-    const std::string err(std::istreambuf_iterator<char>(std::ifstream(dir + ".err").rdbuf()), {});
-    EXPECT_EQ(err, "ringfield-capture: " + script + ":2: unknown event (expected motion, button, key or quit): 'wiggle'\n");
-    std::remove(script.c_str()), std::remove((dir + ".err").c_str());
+namespace fs = std::filesystem;
+
+struct Ran {
+    int status;  // exit status, or -1 when the tool did not exit normally
+    std::string err;
+};
+
+// Runs shell lines in `dir`, the last of them starting the tool with `args`, keeping its standard error.
+// Untranslated messages from every command.
+Ran run_in(const std::string& dir, const std::string& lines, const std::string& args) {
+    const std::string err = dir + ".err";
+    const std::string command = "cd '" + dir + "'\nexport LC_ALL=C\n" + lines + "\nexec " CAPTURE_TOOL " " + args;
+    const int status = std::system((command + " 2>'" + err + "'").c_str());
+    Ran ran{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            std::string(std::istreambuf_iterator<char>(std::ifstream(err).rdbuf()), {})};
+    std::remove(err.c_str());
+    return ran;
 }
 
-// A frame that cannot be written ends the run there with one line naming the file and the cause; the
-// frames after it are not written and no temporary file is left.
-TEST(CaptureTool, StopsAtTheFirstFailedWrite) {
-    namespace fs = std::filesystem;
-    const std::string dir = testing::TempDir() + "capture_stop_" + std::to_string(getpid());
-    fs::remove_all(dir);
-    fs::create_directories(dir + "/frame-000003.png");  // in the way of frame 3
-    const int status = std::system((CAPTURE_TOOL " --frames 8 --save 0-7 --out " + dir + " 2>" + dir + ".err").c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-    const std::string err(std::istreambuf_iterator<char>(std::ifstream(dir + ".err").rdbuf()), {});
-    EXPECT_EQ(err, "ringfield-capture: cannot write " + dir + "/frame-000003.png: Is a directory\n");
+// Every path under `dir`, relative to it.
+std::set<std::string> tree(const std::string& dir) {
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"frame-000000.png", "frame-000001.png", "frame-000002.png", "frame-000003.png"}));
-    fs::remove_all(dir), std::remove((dir + ".err").c_str());
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        names.insert(fs::relative(entry.path(), dir).string());
+    }
+    return names;
+}
+
+// A frame differing from its reference fails the run, names the frame and keeps its picture beside the references.
+TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
+    const std::string root = testing::TempDir() + "capture_expect_" + std::to_string(getpid());
+    fs::remove_all(root);
+    fs::create_directories(root + "/ref");
+    ASSERT_EQ(run_in(root, "", "--frames 3 --save 1,2 --hash-list ref/hashes.txt").status, 0);
+    std::string hashes(std::istreambuf_iterator<char>(std::ifstream(root + "/ref/hashes.txt").rdbuf()), {});
+    const Ran same = run_in(root, "", "--frames 3 --save 1,2 --expect ref");
+    EXPECT_TRUE(same.status == 0 && same.err.empty()) << same.err;
+    ASSERT_EQ(hashes.size(), 60u);
+    const std::string hash = hashes.substr(43, 16);
+    std::ofstream(root + "/ref/hashes.txt") << hashes.replace(43, 16, "0123456789abcdef");
+    const Ran differs = run_in(root, "", "--frames 3 --save 1,2 --expect ref");
+    EXPECT_EQ(differs.status, 1);
+    EXPECT_EQ(differs.err, "ringfield-capture: frame 2: hash " + hash + ", expected 0123456789abcdef (ref/hashes.txt)\n"
+                           "  actual:   ref/frame-000002.actual.png (no expected picture kept for this frame)\n");
+    std::vector<uint8_t> rgb(640 * 480 * 3);
+    ASSERT_TRUE(read_png((root + "/ref/frame-000002.actual.png").c_str(), rgb.data()));
+    EXPECT_EQ(picture_hash(rgb.data()), std::stoull(hash, nullptr, 16));
+    EXPECT_EQ(tree(root), (std::set<std::string>{"ref", "ref/hashes.txt", "ref/frame-000002.actual.png"}));
+    fs::remove_all(root);
+}
+
+// Every way a capture fails: one line naming the cause, status 2 for bad input (nothing written, not even the
+// output folder) or 1 for a failure during the run, and nothing half-written left: no .part, no cut-short
+// frame, hash list or clip. Each case runs in a fresh folder, with PATH's first entry ../bin holding the fake
+// ffmpeg when one is given ($out is the file it is told to write).
+TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
+    const std::string root = testing::TempDir() + "capture_fail_" + std::to_string(getpid()), dir = root + "/d";
+    fs::remove_all(root);
+    fs::create_directories(root + "/ok");
+    // The size of frame 2, to stop its write at the last byte.
+    ASSERT_EQ(run_in(root, "", "--frames 3 --save 2 --out ok").status, 0);
+    const auto size = fs::file_size(root + "/ok/frame-000002.png");
+    const std::string last_byte = "prlimit --pid $$ --fsize=" + std::to_string(size - 1);
+    // The output folder with its first n frames, and one more name.
+    const auto saved = [](int n, const std::string& name = "") {
+        std::set<std::string> names{"out"};
+        for (int f = 0; f < n; ++f) names.insert("out/frame-00000" + std::to_string(f) + ".png");
+        if (!name.empty()) names.insert(name);
+        return names;
+    };
+    const std::string save_many = "--frames 8 --save 0-7 --out out", clip = " --frames 20 --video clip.webm";
+    const struct { const char* ffmpeg; std::string setup, args; int status; std::string line; std::set<std::string> left;
+                   bool tmpfs = false; } cases[] = {
+        // Bad input.
+        {"", "", "--depth 5 --out out", 2, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)", {}},
+        {"", "printf '0 motion 10 10\\n4 wiggle\\n' >s.txt", "--script s.txt --out out", 2,
+         "s.txt:2: unknown event (expected motion, button, key or quit): 'wiggle'", {"s.txt"}},
+        {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
+        {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
+        {"", ": >f", "--hash-list f/hashes.txt", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
+        {"", "mkdir ref", "--expect ref", 2, "ref/hashes.txt: cannot read: No such file or directory", {"ref"}},
+        {"cat >\"$out\"", "", "--video clip.avi --out out", 2,
+         "--video: unknown kind of clip 'clip.avi' (the name must end in .webm, .mp4, .mkv or .apng)", {}},
+        {"cat >\"$out\"", "", "--video missing/clip.webm --out out", 2,
+         "missing/clip.webm: cannot write: No such file or directory", {}},
+        {"cat >\"$out\"", "mkdir clip.webm", "--video clip.webm --out out", 2, "clip.webm: cannot write: it is a folder",
+         {"clip.webm"}},
+        {"", "PATH=../bin", "--video clip.mkv --out out", 2,
+         "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)", {}},
+        {"cat >\"$out\"", "chmod 644 ../bin/ffmpeg && PATH=../bin", "--video clip.mkv --out out", 2,
+         "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)", {}},
+        // A frame that cannot be written ends the run there: at its open, partway, at its last byte, at the rename.
+        {"", "mkdir -p out/frame-000003.png.part", save_many, 1, "cannot write out/frame-000003.png: Is a directory",
+         saved(3, "out/frame-000003.png.part")},
+        {"", "ulimit -f 1", "--frames 3 --save 2 --out out", 1, "cannot write out/frame-000002.png: File too large",
+         {"out"}},
+        {"", last_byte, "--frames 3 --save 2 --out out", 1, "cannot write out/frame-000002.png: File too large", {"out"}},
+        {"", "mkdir -p out/frame-000003.png", save_many, 1, "cannot write out/frame-000003.png: Is a directory",
+         saved(3, "out/frame-000003.png")},
+        // The hash list, failing as it is closed or renamed.
+        {"", "ulimit -f 1", "--frames 40 --save 0-39 --hash-list h.txt", 1, "cannot write h.txt: File too large", {}},
+        {"", "mkdir h.txt", "--frames 3 --save 0-2 --hash-list h.txt", 1, "cannot write h.txt: Is a directory",
+         {"h.txt"}},
+        // ffmpeg failing at the start, dying, leaving early, claiming success with no clip, failing at the end (run
+        // past a non-executable ffmpeg earlier on PATH), and a frame write failing during a clip.
+        {"echo 'Unknown encoder' >&2; exit 1", "", clip, 1,
+         "cannot write clip.webm: ffmpeg exited with status 1: Unknown encoder", {}},
+        {"head -c 2000000 >\"$out\"; kill -9 $$", "", clip + " --hash-list h.txt", 1,
+         "cannot write clip.webm: ffmpeg was killed by signal 9 (Killed)", {}},
+        {"head -c 1000 >/dev/null; exit 0", "", clip, 1, "cannot write clip.webm: ffmpeg stopped reading the frames", {}},
+        {"cat >/dev/null", "", clip, 1, "cannot write clip.webm: clip.webm.part: No such file or directory", {}},
+        {"cat >\"$out\"; echo 'muxing failed' >&2; exit 1",
+         "mkdir ../off && : >../off/ffmpeg && chmod 644 ../off/ffmpeg && PATH=../off:$PATH", clip, 1,
+         "cannot write clip.webm: ffmpeg exited with status 1: muxing failed", {}},
+        {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1,
+         "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
+        // A full disk: a 600 KiB tmpfs holds ten frames; the hash list finds it full, the clip fills it.
+        {"", "", "--frames 60 --save 0-50 --out out", 1, "cannot write out/frame-000010.png: No space left on device",
+         saved(10), true},
+        {"", "dd if=/dev/zero of=fill bs=4k 2>/dev/null", "--frames 3 --save 0-2 --hash-list h.txt", 1,
+         "cannot write h.txt: No space left on device", {"fill"}, true},
+        {"cat >\"$out\"", "", clip, 1,
+         "cannot write clip.webm: ffmpeg exited with status 1: cat: write error: No space left on device", {}, true}};
+    std::string unmounted;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.setup + " | " + c.args);
+        fs::remove_all(root + "/bin"), fs::remove_all(root + "/off"), fs::remove_all(dir);
+        fs::create_directories(root + "/bin"), fs::create_directories(dir);
+        if (c.tmpfs && std::system(("mount -t tmpfs -o size=600k tmpfs '" + dir + "' 2>/dev/null").c_str()) != 0) {
+            unmounted = "cannot mount a tmpfs (not root, or not permitted here), so the full-disk cases did not run";
+            continue;
+        }
+        if (c.ffmpeg[0]) {
+            std::ofstream(root + "/bin/ffmpeg") << "#!/bin/sh\nfor out; do :; done\n" << c.ffmpeg << "\n";
+            chmod((root + "/bin/ffmpeg").c_str(), 0755);
+        }
+        const Ran ran = run_in(dir, "PATH='" + root + "/bin:/usr/bin:/bin'\n" + c.setup, c.args);
+        EXPECT_EQ(ran.status, c.status);
+        EXPECT_EQ(ran.err, "ringfield-capture: " + c.line + "\n");
+        EXPECT_EQ(tree(dir), c.left);
+        if (c.tmpfs) {
+            EXPECT_EQ(std::system(("umount '" + dir + "'").c_str()), 0);
+        }
+    }
+    fs::remove_all(root);
+    if (!unmounted.empty()) GTEST_SKIP() << unmounted;
 }
 
 }  // namespace
