@@ -18,8 +18,10 @@ function skip(why) {
   process.exit(77);
 }
 
-// Returns { browser, close } for the engine named, or exits with 77.
-export async function launch(engine, name) {
+// Returns { browser, scratch, close } for the engine named, or exits with
+// 77. `firefoxPrefs` sets Firefox preferences, where Chromium's settings come
+// through its protocol instead.
+export async function launch(engine, name, firefoxPrefs = {}) {
   const chosen = engines[engine];
   if (!chosen) throw new Error(`unknown engine ${engine}; chromium or firefox`);
   let puppeteer;
@@ -41,6 +43,7 @@ export async function launch(engine, name) {
     headless: true,
     userDataDir: path.join(scratch, 'profile'),
     args,
+    extraPrefsFirefox: firefoxPrefs,
     env: { ...process.env, HOME: scratch, TMPDIR: scratch },
   });
   return {
