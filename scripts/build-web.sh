@@ -23,6 +23,9 @@ export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
 # desktop: the same picture needs the same floating-point rules. WebAssembly
 # SIMD carries the core's vector code (the fade and conversion); without it
 # those loops run a lane at a time, over twice as slow.
+# The C locale sorts the files alike on every machine: the same link order
+# makes the same page, byte for byte (tests/web/page_current.sh checks it).
+export LC_ALL=C
 core=(trig/*.cpp rings/*.cpp transform/*.cpp raster/*.cpp present/*.cpp frame/*.cpp)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

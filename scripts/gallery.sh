@@ -21,14 +21,15 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 "$capture" --depth 4 --frames 900 --save 299,599,840 --out "$out" --video "$out/tour.mkv"
 mkdir -p docs/gallery
-cp "$out/frame-000299.png" docs/gallery/scene-0.png
-cp "$out/frame-000599.png" docs/gallery/scene-1.png
-cp "$out/frame-000840.png" docs/gallery/scene-2.png
+# Scenes are numbered from 1, as the browser page and the README name them.
+cp "$out/frame-000299.png" docs/gallery/scene-1.png
+cp "$out/frame-000599.png" docs/gallery/scene-2.png
+cp "$out/frame-000840.png" docs/gallery/scene-3.png
 
-for scene in 0 1 2; do
+for scene in 1 2 3; do
   # Each scene runs for 300 frames; the loop is its end, once the previous
   # scene's trails have faded.
-  last=$(( scene * 300 + 300 ))
+  last=$(( scene * 300 ))
   first=$(( last - loop_frames ))
   ffmpeg -hide_banner -nostdin -loglevel error -i "$out/tour.mkv" \
     -vf "trim=start_frame=$first:end_frame=$last,setpts=PTS-STARTPTS,fps=$rate,scale=$width:-1:flags=lanczos" \
@@ -42,4 +43,4 @@ for scene in 0 1 2; do
   cp "$out/scene-$scene.webp" "docs/gallery/scene-$scene.webp"
   echo "gallery: docs/gallery/scene-$scene.webp, $bytes bytes"
 done
-echo "gallery: docs/gallery/scene-0.png, scene-1.png, scene-2.png"
+echo "gallery: docs/gallery/scene-1.png, scene-2.png, scene-3.png"

@@ -9,7 +9,7 @@ packages=(
   libsdl1.2-compat-dev
   libgtest-dev libbenchmark-dev libpng-dev ffmpeg gnuplot-nox jq
   xvfb xdotool x11-apps x11-utils openbox
-  chromium
+  chromium firefox-esr emscripten
 )
 
 missing=()
@@ -30,4 +30,5 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$(nproc)"
 
 # The browser tests' driver, at the versions in tests/web/package-lock.json.
-(cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
+# It drives Debian's Chromium and Firefox and must download no browser.
+(cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
