@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "capture/capture.h"
+#include "screen/screen.h"
 
 namespace {
 
@@ -45,9 +46,9 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
     const Channel red = channel(layout.red_loss, layout.red_shift);
     const Channel green = channel(layout.green_loss, layout.green_shift);
     const Channel blue = channel(layout.blue_loss, layout.blue_shift);
-    for (int y = 0; y < 480; ++y) {
+    for (int y = 0; y < screen_height; ++y) {
         const uint8_t* row = static_cast<const uint8_t*>(layout.pixels) + layout.pitch * y;
-        for (int x = 0; x < 640; ++x) {
+        for (int x = 0; x < screen_width; ++x) {
             const uint8_t* at = row + bytes * x;
             uint32_t value = 0;
             switch (bytes) {
@@ -57,7 +58,7 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
             case 3: value = at[0] | (at[1] << 8) | (static_cast<uint32_t>(at[2]) << 16); break;
             default: std::memcpy(&value, at, 4); break;
             }
-            uint8_t* out = rgb + (y * 640 + x) * 3;
+            uint8_t* out = rgb + (y * screen_width + x) * 3;
             out[0] = read(red, value);
             out[1] = read(green, value);
             out[2] = read(blue, value);
@@ -81,11 +82,11 @@ bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_si
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    image.width = 640;
-    image.height = 480;
+    image.width = screen_width;
+    image.height = screen_height;
     image.format = PNG_FORMAT_RGB;
     errno = 0;
-    const bool encoded = png_image_write_to_stdio(&image, file, 0, rgb, 640 * 3, nullptr) != 0;
+    const bool encoded = png_image_write_to_stdio(&image, file, 0, rgb, screen_width * 3, nullptr) != 0;
     // A full disk shows at the flush or the close at the latest.
     const bool flushed = encoded && std::fflush(file) == 0 && std::ferror(file) == 0;
     const int flush_error = errno;
@@ -111,17 +112,17 @@ bool read_png(const char* path, uint8_t* rgb) {
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path)) return false;
-    if (image.width != 640 || image.height != 480) {
+    if (image.width != screen_width || image.height != screen_height) {
         png_image_free(&image);
         return false;
     }
     image.format = PNG_FORMAT_RGB;
-    return png_image_finish_read(&image, nullptr, rgb, 640 * 3, nullptr) != 0;
+    return png_image_finish_read(&image, nullptr, rgb, screen_width * 3, nullptr) != 0;
 }
 
 uint64_t picture_hash(const uint8_t* rgb) {
     uint64_t hash = 0xcbf29ce484222325u;
-    for (int32_t i = 0; i < 640 * 480 * 3; ++i) {
+    for (int32_t i = 0; i < screen_pixels * 3; ++i) {
         hash ^= rgb[i];
         hash *= 0x100000001b3u;
     }

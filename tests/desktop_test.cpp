@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/desktop.h"
-#include "frame/frame.h"
+#include "app/desktop_internal.h"
+#include "frame/frame_internal.h"
 #include "raster/raster.h"
-#include "rings/rings.h"
+#include "rings/rings_internal.h"
 #include "tests/support.h"
 
 // Stand in for SDL's own lock and mode setting, so that a test can make them fail; otherwise they

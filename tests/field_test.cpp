@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "frame/frame.h"
-#include "rings/rings.h"
+#include "frame/frame_internal.h"
+#include "rings/rings_internal.h"
 #include "trig/trig.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "frame/frame.h"
+#include "frame/frame_internal.h"
 #include "raster/raster.h"
-#include "rings/rings.h"
+#include "rings/rings_internal.h"
 #include "transform/transform.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "present/present.h"
+#include "present/present_internal.h"
 #include "raster/raster.h"
 #include "tests/support.h"
 
