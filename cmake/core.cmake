@@ -42,14 +42,6 @@ if(EMSCRIPTEN)
   list(APPEND ringfield_link_flags -msimd128)
 endif()
 
-# Every core source in layer order, for a build that wants them as one list.
-set(ringfield_core_sources)
-foreach(layer IN LISTS ringfield_layers)
-  foreach(file IN LISTS ringfield_${layer}_sources)
-    list(APPEND ringfield_core_sources ${ringfield_root}/${file})
-  endforeach()
-endforeach()
-
 # One library per layer, ringfield_<layer>; a link to a later layer, or to
 # anything not a layer, stops the configuration.
 function(ringfield_add_core)
