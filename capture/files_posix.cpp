@@ -27,11 +27,16 @@ bool fail(AtomicFile& file, Message& why, int error) {
 }  // namespace
 
 bool atomic_name(AtomicFile& file, const char* target, Message& why) {
+    file = AtomicFile{nullptr, {}, -1};
+    // A rename would put a file in place of a device or pipe (/dev/stdout,
+    // say), not write into it; a folder in the way fails at the rename.
+    struct stat info;
+    if (stat(target, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+        return format(why, "not a regular file"), false;
+    }
+    if (!format(file.temporary, "%s.part", target)) return format(why, "path too long"), false;
     file.target = target;
-    file.handle = -1;
-    if (format(file.temporary, "%s.part", target)) return true;
-    format(why, "path too long");
-    return false;
+    return true;
 }
 
 bool atomic_open(AtomicFile& file, const char* target, Message& why) {

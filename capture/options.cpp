@@ -55,20 +55,13 @@ enum Code : int {
     help = 256, check, print_inputs, frames, depth, script, random, save, out, expect, hash_list, video, fps
 };
 
+constexpr int req = required_argument;
 constexpr option options[] = {
-    {"help", no_argument, nullptr, help},
-    {"check", no_argument, nullptr, check},
-    {"print-inputs", no_argument, nullptr, print_inputs},
-    {"frames", required_argument, nullptr, frames},
-    {"depth", required_argument, nullptr, depth},
-    {"script", required_argument, nullptr, script},
-    {"random", required_argument, nullptr, random},
-    {"save", required_argument, nullptr, save},
-    {"out", required_argument, nullptr, out},
-    {"expect", required_argument, nullptr, expect},
-    {"hash-list", required_argument, nullptr, hash_list},
-    {"video", required_argument, nullptr, video},
-    {"fps", required_argument, nullptr, fps},
+    {"help", no_argument, nullptr, help},   {"check", no_argument, nullptr, check},
+    {"print-inputs", no_argument, nullptr, print_inputs}, {"frames", req, nullptr, frames},
+    {"depth", req, nullptr, depth},         {"script", req, nullptr, script}, {"random", req, nullptr, random},
+    {"save", req, nullptr, save},           {"out", req, nullptr, out},       {"expect", req, nullptr, expect},
+    {"hash-list", req, nullptr, hash_list}, {"video", req, nullptr, video},   {"fps", req, nullptr, fps},
     {nullptr, 0, nullptr, 0}};
 
 const char* name_of(int code) {

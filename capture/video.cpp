@@ -54,20 +54,11 @@ bool video_ready(const char* clip, Message& why) {
         return false;
     }
     Message reason;
-    if (!atomic_name(clip_file, clip, reason)) {
-        format(why, "--video: %s", reason.text);
-        return false;
-    }
-    if (is_folder(clip)) {
-        format(why, "%s: cannot write: it is a folder", clip);
-        return false;
-    }
+    if (is_folder(clip)) return format(why, "%s: cannot write: it is a folder", clip), false;
     // Making the temporary file is the surest sign that ffmpeg can write it.
-    if (!can_create(clip_file.temporary.text, reason)) {
-        format(why, "%s: cannot write: %s", clip, reason.text);
-        return false;
-    }
-    return true;
+    if (atomic_name(clip_file, clip, reason) && can_create(clip_file.temporary.text, reason)) return true;
+    format(why, "%s: cannot write: %s", clip, reason.text);
+    return false;
 }
 
 bool video_start(const char* clip, int32_t fps, Message& why) {

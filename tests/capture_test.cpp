@@ -210,6 +210,8 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
         {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
         {"", ": >f", "--hash-list f/hashes.txt --out out", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
         {"", "mkdir ref", "--expect ref --out out", 2, "ref/hashes.txt: cannot read: No such file or directory", {"ref"}},
+        // A rename would put a file in place of a pipe or device, such as /dev/stdout.
+        {"", "mkfifo h.txt", "--hash-list h.txt --out out", 2, "cannot write h.txt: not a regular file", {"h.txt"}},
         {"cat >\"$out\"", "", "--video clip.avi --out out", 2,
          "--video: unknown kind of clip 'clip.avi' (the name must end in .webm, .mp4, .mkv or .apng)", {}},
         {"cat >\"$out\"", "", "--video missing/clip.webm --out out", 2,
