@@ -167,6 +167,15 @@ read -r seen _ < <(look)
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "$program" >"$work/out" 2>"$work/err" &
 program_pid=$!
 
+# The program's windows, their state, map state and geometry, for a failure message.
+windows() {
+    local id
+    for id in $(xdotool search --pid "$program_pid" 2>/dev/null); do
+        echo "window $id: $(xprop -id "$id" _NET_WM_STATE 2>&1), $(xwininfo -id "$id" 2>&1 |
+            awk '/Map State/ { m = $3 } /-geometry/ { g = $2 } END { print m, g }')"
+    done | paste -sd';' -
+}
+
 # The window, mapped, made full screen by the window manager and covering the screen.
 deadline=$((SECONDS + 60))
 window=
@@ -178,7 +187,7 @@ while [ -z "$window" ]; do
         grep -q 'Map State: IsViewable' <<<"$info" && grep -q "geometry ${width}x${height}+0+0" <<<"$info" &&
             window=$id
     done
-    [ -n "$window" ] || [ "$SECONDS" -lt "$deadline" ] || fail "no full-screen window of ${width}x${height} after 60 s"
+    [ -n "$window" ] || [ "$SECONDS" -lt "$deadline" ] || fail "no full-screen window of ${width}x${height} after 60 s: $(windows)"
     [ -n "$window" ] || sleep 0.2
 done
 
@@ -192,17 +201,25 @@ xdotool click 1
 settle 60 "after a click" part 1
 
 # Steering. Scene 1's pure red rings travel along one axis of the field, so
-# while the field holds still their mean stays on one line through the centre
-# (each ring's image is symmetric about that line). With the pointer off the
-# centre the field turns, and the line with it: two readings must differ.
-xdotool mousemove $((width / 2 + 320)) $((height / 2))
+# while the field holds still their mean stays near one line through the
+# centre. A sideways offset rolls the field about the line of sight, and that
+# line with it: two readings must differ. The offset is small (a roll of about
+# 0.2 degrees a frame), so that even an unthrottled frame rate turns the field
+# by much less than a turn between two screenshots and the reading is not a
+# blur. The pointer keeps moving by a pixel, so that no lost motion matters.
+steer_x=$((width / 2 + 30))
+steer_y=$((height / 2))
 deadline=$((SECONDS + 60))
 first=-
 turned=
+readings=
 while [ -z "$turned" ]; do
     alive
+    xdotool mousemove "$steer_x" "$steer_y"
+    steer_x=$((steer_x ^ 1))
     summary=$(look)
     direction=$(red_direction "$summary")
+    readings="$readings $direction"
     if [ "$direction" != - ]; then
         if [ "$first" = - ]; then
             first=$direction
@@ -211,7 +228,7 @@ while [ -z "$turned" ]; do
         fi
     fi
     [ -n "$turned" ] || [ "$SECONDS" -lt "$deadline" ] ||
-        fail "steering does not turn the field: the red rings stay along $first degrees (last: $(describe "$summary"))"
+        fail "steering does not turn the field: the red rings lie along$readings degrees (last: $(describe "$summary"))"
 done
 echo "smoke test: after steering: the red rings turned from $first to $turned degrees: $(describe "$summary")"
 
