@@ -38,8 +38,12 @@ function readHashes(file) {
 
 // "FRAME kind [x y]" lines: the input joins the queue before that frame.
 function readScript(file) {
+  return parseScript(fs.readFileSync(file, 'utf8'));
+}
+
+function parseScript(script) {
   const events = [];
-  for (const line of fs.readFileSync(file, 'utf8').split('\n')) {
+  for (const line of script.split('\n')) {
     const text = line.replace(/#.*/, '').trim();
     if (text === '') continue;
     const [frame, kind, x, y] = text.split(/\s+/);
@@ -58,41 +62,13 @@ function nativeHash(name, script, frames) {
   return readHashes(list).get(frames - 1);
 }
 
-// The capture tool's random input (its push_random_events), with the room it
-// leaves in its queue, as a list of timed inputs: mostly pointer motion on
-// the screen, sometimes far off it, bursts, ignored releases and clicks.
+// The capture tool's random input for a seed, as the list of timed inputs it
+// prints: mostly pointer motion, sometimes far off the screen, bursts,
+// ignored releases and clicks.
 function randomEvents(seed, frames) {
-  let state = (Math.imul(seed, 2654435761) + 0x9e3779b9) >>> 0;
-  if (state === 0) state = 1;
-  const next = () => {
-    state = (state ^ (state << 13)) >>> 0;
-    state = (state ^ (state >>> 17)) >>> 0;
-    state = (state ^ (state << 5)) >>> 0;
-    return state;
-  };
-  const events = [];
-  let queued = 0;
-  const push = (event) => {
-    if (queued === 128) return;
-    events.push(event);
-    queued += 1;
-  };
-  for (let frame = 0; frame < frames; ++frame) {
-    const roll = next() % 1000;
-    let motions = 0;
-    if (roll < 3) push({ frame, kind: 'button', x: 0, y: 0 });
-    else if (roll < 10) push({ frame, kind: 'none', x: 0, y: 0 });
-    else if (roll < 15) motions = (next() % 40) + 1;
-    else if (roll < 150) motions = 1;
-    for (let i = 0; i < motions && queued < 64; ++i) {
-      const wild = next() % 8 === 0;
-      const x = next() % (wild ? 65536 : 640);
-      const y = next() % (wild ? 65536 : 480);
-      push({ frame, kind: 'motion', x, y });
-    }
-    if (queued > 0) queued -= 1;  // this frame's input
-  }
-  return events;
+  const text = execFileSync(capture, ['--random', String(seed), '--frames', String(frames), '--print-inputs'],
+                            { encoding: 'utf8', maxBuffer: 1 << 24 });
+  return parseScript(text);
 }
 
 // Installed in every page: FNV-1a-64 over the canvas's red, green and blue
