@@ -5,8 +5,10 @@
 # the rings around the centre; a key must end the program with status 0, and
 # it must print nothing.
 #   bash tests/smoke_test.sh [path/to/ringfield]
+# RINGFIELD_RUNNER, when set, runs the program (wine for ringfield.exe, say).
 set -euo pipefail
 program=${1:-$(dirname "$0")/../build/ringfield}
+runner=(${RINGFIELD_RUNNER:-})
 width=1280
 height=800
 work=$(mktemp -d)
@@ -65,7 +67,7 @@ read -r seen _ < <(coloured_pixels)
 # In a sanitizer build, the window system's libraries (D-Bus and others that
 # SDL loads at run time) keep allocations to the end that LeakSanitizer
 # reports; ringfield itself allocates nothing, so leak checking is off here.
-ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "$program" >"$work/out" 2>"$work/err" &
+ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "${runner[@]}" "$program" >"$work/out" 2>"$work/err" &
 program_pid=$!
 
 # The 4:3 picture at the screen's full height, centred: columns band_left..band_right.
