@@ -110,12 +110,13 @@ LRESULT CALLBACK window_procedure(HWND handle, UINT message, WPARAM wparam, LPAR
 // One line in a message box: what failed and the system's words for why.
 void report(const wchar_t* what, DWORD error) {
     wchar_t reason[512] = L"";
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
-                   sizeof reason / sizeof reason[0], nullptr);
+    if (error != 0)
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
+                       sizeof reason / sizeof reason[0], nullptr);
     // The system's text ends with a line break.
     for (wchar_t* end = reason + lstrlenW(reason); end > reason && (end[-1] == L'\n' || end[-1] == L'\r');) *--end = 0;
     wchar_t line[768];
-    wsprintfW(line, L"ringfield: cannot %s: %s", what, reason[0] ? reason : L"unknown error");
+    wsprintfW(line, L"ringfield: cannot %s: %s", what, reason[0] ? reason : L"the system gave no reason");
     MessageBoxW(nullptr, line, L"ringfield", MB_OK | MB_ICONERROR);
 }
 
@@ -150,6 +151,7 @@ bool start_window(HINSTANCE instance) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
+    SetLastError(0);  // not every failure here sets a reason
     HBITMAP picture = CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (picture == nullptr || bits == nullptr) {
         report(L"create the 640x480 picture (DIB)", GetLastError());
