@@ -1,5 +1,5 @@
 // The desktop platform layer over the core: SDL 1.2 video and events.
-#include "app/desktop.h"
+#include "app/desktop_internal.h"
 
 #include <SDL.h>
 
@@ -67,9 +67,10 @@ bool start_video() {
                              "WAYLAND_DISPLAY set), or name a video driver in SDL_VIDEODRIVER\n");
         return false;
     }
-    video_surface = SDL_SetVideoMode(640, 480, 16, SDL_FULLSCREEN);
+    video_surface = SDL_SetVideoMode(screen_width, screen_height, 16, SDL_FULLSCREEN);
     if (video_surface == nullptr) {
-        std::fprintf(stderr, "ringfield: cannot set 640x480 video mode: %s\n", SDL_GetError());
+        std::fprintf(stderr, "ringfield: cannot set %dx%d video mode: %s\n", screen_width, screen_height,
+                     SDL_GetError());
         return false;
     }
     bytes_per_pixel = video_surface->format->BytesPerPixel;
@@ -84,7 +85,7 @@ bool run_frame() {
     PixelLayout layout = surface_layout(video_surface);
     if (bytes_per_pixel < 1 || bytes_per_pixel > 4) {
         // No converter for this depth: the frame shows black.
-        SDL_Rect whole{0, 0, 640, 480};
+        SDL_Rect whole{0, 0, screen_width, screen_height};
         SDL_FillRect(video_surface, &whole, layout.black);
     }
     // A surface that cannot be locked must not be written: skip the frame.

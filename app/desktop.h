@@ -2,11 +2,6 @@
 // surface around the core's frame.
 #pragma once
 
-struct SDL_Surface;
-
-extern SDL_Surface* video_surface;
-extern int bytes_per_pixel;
-
 // Initialises SDL video and sets the full-screen mode, the cursor hidden. On
 // failure, or when SDL found no display and fell back to a driver that shows
 // nothing, prints one line on standard error and returns false.

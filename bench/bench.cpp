@@ -19,16 +19,15 @@
 #include <string>
 #include <vector>
 
-#include "frame/frame.h"
+#include "frame/frame_internal.h"
 #include "present/present.h"
 #include "raster/raster.h"
-#include "rings/rings.h"
+#include "rings/rings_internal.h"
 #include "transform/transform.h"
 
 namespace {
 
 constexpr int warm_frames = 400;
-constexpr int scene_count = 3;
 
 // Everything a frame reads or writes, so that each benchmark can start from
 // the state the program is in after some hundred frames of a scene.
@@ -82,13 +81,13 @@ void restore(const Snapshot& s) {
 Input pointer() {
     const double t = path_frame * 0.01;
     ++path_frame;
-    const int x = static_cast<int>(320.0 + 319.0 * std::sin(t * 1.3));
-    const int y = static_cast<int>(240.0 + 239.0 * std::cos(t * 0.7));
+    const int x = static_cast<int>(screen_centre_x + (screen_centre_x - 1) * std::sin(t * 1.3));
+    const int y = static_cast<int>(screen_centre_y + (screen_centre_y - 1) * std::cos(t * 0.7));
     return {InputKind::motion, static_cast<uint16_t>(x), static_cast<uint16_t>(y)};
 }
 
 // Targets in memory by bytes per pixel: 3-3-2, 5-6-5, 8-8-8 and x-8-8-8.
-alignas(64) uint8_t target_pixels[5][640 * 480 * 4];
+alignas(64) uint8_t target_pixels[5][screen_pixels * 4];
 PixelLayout targets[5];
 
 void make_targets() {
@@ -97,7 +96,7 @@ void make_targets() {
     for (int bytes = 1; bytes <= 4; ++bytes) {
         PixelLayout& t = targets[bytes];
         t.pixels = target_pixels[bytes];
-        t.pitch = (640 * bytes + 3) / 4 * 4;
+        t.pitch = (screen_width * bytes + 3) / 4 * 4;
         t.bytes_per_pixel = bytes;
         t.red_loss = fields[bytes].loss[0], t.green_loss = fields[bytes].loss[1], t.blue_loss = fields[bytes].loss[2];
         t.red_shift = fields[bytes].shift[0], t.green_shift = fields[bytes].shift[1];
@@ -120,8 +119,6 @@ void warm_up() {
         capture(snapshots[scene]);
     }
 }
-
-int fade_amount(int scene) { return scene == 2 ? 2 : 4; }
 
 // --- the floor -------------------------------------------------------------
 
@@ -184,7 +181,7 @@ void BM_Fade(benchmark::State& state) {
         state.PauseTiming();
         restore(snapshots[scene]);
         state.ResumeTiming();
-        accum_fade(accum_buffer, fade_amount(scene));
+        accum_fade(accum_buffer, scenes[scene].fade);
         benchmark::ClobberMemory();
     }
 }
@@ -193,9 +190,7 @@ void BM_Animate(benchmark::State& state) {
     const int scene = static_cast<int>(state.range(0));
     restore(snapshots[scene]);
     for (auto _ : state) {
-        if (scene == 0) animate_scene_0();
-        else if (scene == 1) animate_scene_1();
-        else animate_scene_2();
+        scenes[scene].animate();
         benchmark::ClobberMemory();
     }
 }
@@ -240,15 +235,15 @@ void BM_Frame(benchmark::State& state) {
     }
 }
 
-void scenes(benchmark::internal::Benchmark* b) { b->DenseRange(0, scene_count - 1); }
+void each_scene(benchmark::internal::Benchmark* b) { b->DenseRange(0, scene_count - 1); }
 
 BENCHMARK(BM_Floor)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FloorPass)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FloorWrite)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Fade)->Apply(scenes)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Animate)->Apply(scenes)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ViewProject)->Apply(scenes)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DrawRings)->Apply(scenes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Fade)->Apply(each_scene)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Animate)->Apply(each_scene)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ViewProject)->Apply(each_scene)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawRings)->Apply(each_scene)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Convert)->ArgsProduct({{0, 1, 2}, {1, 2, 3, 4}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Frame)->ArgsProduct({{0, 1, 2}, {2, 4}})->Unit(benchmark::kMicrosecond);
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "present/present.h"
+#include "frame/frame.h"
 
 constexpr int32_t max_script_events = 100000;
 constexpr int32_t max_save_ranges = 64;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "capture/capture.h"
+#include "screen/screen.h"
 
 CaptureSettings settings;
 ScriptEvent script_events[max_script_events];
@@ -372,7 +373,7 @@ PixelLayout capture_layout() {
     const Field blue = settings.reversed ? top : bottom;
     PixelLayout layout{};
     layout.bytes_per_pixel = settings.depth;
-    layout.pitch = (640 * settings.depth + 3) / 4 * 4;
+    layout.pitch = (screen_width * settings.depth + 3) / 4 * 4;
     layout.red_loss = red.loss;
     layout.red_shift = red.shift;
     layout.green_loss = middle.loss;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "capture/capture.h"
+#include "screen/screen.h"
 
 namespace {
 
@@ -47,9 +48,9 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
     const Channel red = channel(layout.red_loss, layout.red_shift);
     const Channel green = channel(layout.green_loss, layout.green_shift);
     const Channel blue = channel(layout.blue_loss, layout.blue_shift);
-    for (int y = 0; y < 480; ++y) {
+    for (int y = 0; y < screen_height; ++y) {
         const uint8_t* row = static_cast<const uint8_t*>(layout.pixels) + layout.pitch * y;
-        for (int x = 0; x < 640; ++x) {
+        for (int x = 0; x < screen_width; ++x) {
             const uint8_t* at = row + bytes * x;
             uint32_t value = 0;
             switch (bytes) {
@@ -59,7 +60,7 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
             case 3: value = at[0] | (at[1] << 8) | (static_cast<uint32_t>(at[2]) << 16); break;
             default: std::memcpy(&value, at, 4); break;
             }
-            uint8_t* out = rgb + (y * 640 + x) * 3;
+            uint8_t* out = rgb + (y * screen_width + x) * 3;
             out[0] = read(red, value);
             out[1] = read(green, value);
             out[2] = read(blue, value);
@@ -71,8 +72,8 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
 // failed write never leaves a truncated picture, and the write calls' own
 // error (a full disk, a file-size limit) names the cause.
 bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_size) {
-    // Above libpng's bound for a 640 x 480 RGB picture stored uncompressed.
-    static uint8_t encoded[640 * 480 * 3 * 5 / 4 + 65536];
+    // Above libpng's bound for an RGB picture of the screen stored uncompressed.
+    static uint8_t encoded[screen_width * screen_height * 3 * 5 / 4 + 65536];
     char temporary[4096];
     if (std::snprintf(temporary, sizeof temporary, "%s.part", path) >= static_cast<int>(sizeof temporary)) {
         std::snprintf(reason, reason_size, "path too long");
@@ -81,11 +82,11 @@ bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_si
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    image.width = 640;
-    image.height = 480;
+    image.width = screen_width;
+    image.height = screen_height;
     image.format = PNG_FORMAT_RGB;
     png_alloc_size_t size = sizeof encoded;
-    if (!png_image_write_to_memory(&image, encoded, &size, 0, rgb, 640 * 3, nullptr)) {
+    if (!png_image_write_to_memory(&image, encoded, &size, 0, rgb, screen_width * 3, nullptr)) {
         std::snprintf(reason, reason_size, "%s", image.message[0] ? image.message : "cannot encode the picture");
         return false;
     }
@@ -116,17 +117,17 @@ bool read_png(const char* path, uint8_t* rgb) {
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path)) return false;
-    if (image.width != 640 || image.height != 480) {
+    if (image.width != screen_width || image.height != screen_height) {
         png_image_free(&image);
         return false;
     }
     image.format = PNG_FORMAT_RGB;
-    return png_image_finish_read(&image, nullptr, rgb, 640 * 3, nullptr) != 0;
+    return png_image_finish_read(&image, nullptr, rgb, screen_width * 3, nullptr) != 0;
 }
 
 uint64_t picture_hash(const uint8_t* rgb) {
     uint64_t hash = 0xcbf29ce484222325u;
-    for (int32_t i = 0; i < 640 * 480 * 3; ++i) {
+    for (int32_t i = 0; i < screen_pixels * 3; ++i) {
         hash ^= rgb[i];
         hash *= 0x100000001b3u;
     }

@@ -9,17 +9,16 @@
 
 #include "capture/capture.h"
 #include "frame/frame.h"
-#include "raster/raster.h"
-#include "trig/trig.h"
+#include "screen/screen.h"
 
 namespace {
 
-uint8_t picture[640 * 480 * 4];
+uint8_t picture[screen_pixels * 4];
 PixelLayout target;
 
-uint8_t actual_rgb[640 * 480 * 3];
-uint8_t expected_rgb[640 * 480 * 3];
-uint8_t diff_rgb[640 * 480 * 3];
+uint8_t actual_rgb[screen_pixels * 3];
+uint8_t expected_rgb[screen_pixels * 3];
+uint8_t diff_rgb[screen_pixels * 3];
 
 // Waiting random inputs. Bursts of motion stop at half the queue's room, so
 // that none is dropped; a script's events wait in the script until due.
@@ -65,22 +64,24 @@ void push_random_events() {
     }
     for (int32_t i = 0; i < motions && queue.count < random_queue_room; ++i) {
         const bool wild = next_random() % 8 == 0;
-        const uint32_t x = next_random() % (wild ? 65536 : 640);
-        const uint32_t y = next_random() % (wild ? 65536 : 480);
+        const uint32_t x = next_random() % (wild ? 65536 : screen_width);
+        const uint32_t y = next_random() % (wild ? 65536 : screen_height);
         push({InputKind::motion, static_cast<uint16_t>(x), static_cast<uint16_t>(y)});
     }
 }
 
 bool state_sound(int64_t frame) {
-    const int32_t angles[3] = {angle_x, angle_y, angle_z};
+    const CoreState state = core_state();
+    const int32_t* const accum_buffer = core_buffer();
+    const int32_t angles[3] = {state.angle_x, state.angle_y, state.angle_z};
     for (int32_t a : angles) {
-        if (a < 0 || a >= turn_steps) {
+        if (a < 0 || a >= angle_steps) {
             std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": angle %d out of 0..4095\n", frame, a);
             return false;
         }
     }
-    if (scene_mode < 0 || scene_mode > last_scene) {
-        std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": scene %d\n", frame, scene_mode);
+    if (state.scene < 0 || state.scene > last_scene) {
+        std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": scene %d\n", frame, state.scene);
         return false;
     }
     for (int32_t i = 0; i < screen_pixels; ++i) {
@@ -101,7 +102,7 @@ bool frame_path(char* path, const char* dir, int64_t frame, const char* suffix) 
 // Same pixels stay as a dim grey copy of the reference; differing ones are red.
 int32_t make_diff() {
     int32_t differing = 0;
-    for (int32_t i = 0; i < 640 * 480; ++i) {
+    for (int32_t i = 0; i < screen_pixels; ++i) {
         const uint8_t* e = expected_rgb + 3 * i;
         const uint8_t* a = actual_rgb + 3 * i;
         uint8_t* d = diff_rgb + 3 * i;

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "capture/capture.h"
+#include "screen/screen.h"
 
 extern char** environ;
 
@@ -163,8 +164,10 @@ bool video_start(char* reason, int reason_size) {
     const VideoFormat* format = format_of(settings.video);
     char rate[16];
     std::snprintf(rate, sizeof rate, "%d", settings.fps);
+    char size[32];
+    std::snprintf(size, sizeof size, "%dx%d", screen_width, screen_height);
     const char* argv[64] = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error",
-                            "-f", "rawvideo", "-pixel_format", "rgb24", "-video_size", "640x480",
+                            "-f", "rawvideo", "-pixel_format", "rgb24", "-video_size", size,
                             "-framerate", rate, "-i", "pipe:0"};
     int32_t count = 0;
     while (argv[count]) ++count;
@@ -212,7 +215,7 @@ bool video_start(char* reason, int reason_size) {
 }
 
 bool video_frame(const uint8_t* rgb, char* reason, int reason_size) {
-    size_t left = 640 * 480 * 3;
+    size_t left = screen_pixels * 3;
     while (left > 0) {
         const ssize_t written = write(frames_pipe, rgb, left);
         if (written < 0 && errno == EINTR) continue;

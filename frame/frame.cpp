@@ -1,6 +1,6 @@
 // Start-up and the frame's order of work: input, angles, fade and animator,
 // view and projection, ring drawing, conversion.
-#include "frame/frame.h"
+#include "frame/frame_internal.h"
 
 #include "raster/raster.h"
 #include "rings/rings.h"
@@ -8,7 +8,6 @@
 #include "trig/trig.h"
 
 int32_t scene_mode;
-const int32_t last_scene = 2;
 int32_t mouse_x;
 int32_t mouse_y;
 int32_t spin_x;
@@ -16,6 +15,15 @@ int32_t spin_y;
 int32_t angle_x;
 int32_t angle_y;
 int32_t angle_z;
+
+// Scene 2 fades half as much, so its trails linger.
+const Scene scenes[scene_count] = {
+    {4, setup_scene_0, animate_scene_0},
+    {4, setup_scene_1, animate_scene_1},
+    {2, setup_scene_2, animate_scene_2},
+};
+
+static_assert(angle_steps == turn_steps);
 
 namespace {
 
@@ -29,23 +37,6 @@ int32_t wrap_angle(int32_t angle) {
 bool on_screen(int32_t x, int32_t y) {
     return static_cast<uint32_t>(x) < static_cast<uint32_t>(screen_width) &&
            static_cast<uint32_t>(y) < static_cast<uint32_t>(screen_height);
-}
-
-void fade_and_animate() {
-    switch (scene_mode) {
-    case 0:
-        accum_fade(accum_buffer, 4);
-        animate_scene_0();
-        break;
-    case 1:
-        accum_fade(accum_buffer, 4);
-        animate_scene_1();
-        break;
-    default:
-        accum_fade(accum_buffer, 2);
-        animate_scene_2();
-        break;
-    }
 }
 
 }  // namespace
@@ -70,22 +61,21 @@ void start_core() {
     mouse_x = mouse_y = 0;
     spin_x = spin_y = 0;
     angle_x = angle_y = angle_z = 0;
-    pool_reset();
+    pool_reset();  // the run's first draws of the generator
     fill_row_offset();
-    pool_fill();  // the run's first draws of the generator
     accum_clear(accum_buffer);
     build_trig_tables();
     // Lays out the whole field afresh; the view arrays are rewritten by every
     // frame before they are read.
-    setup_scene_0();
+    scenes[scene_mode].setup();
 }
 
 void steer_from_mouse(int32_t x, int32_t y) {
     mouse_x = x;
     mouse_y = y;
     accum_plot(accum_buffer, mouse_x, mouse_y, 255, 255, 255);
-    spin_x = (mouse_x - 320) / 2;
-    spin_y = (mouse_y - 240) / 2;
+    spin_x = (mouse_x - screen_centre_x) / 2;
+    spin_y = (mouse_y - screen_centre_y) / 2;
 }
 
 void advance_angles() {
@@ -97,11 +87,7 @@ void advance_angles() {
 void next_scene() {
     scene_mode += 1;
     if (scene_mode > last_scene) scene_mode = 0;
-    switch (scene_mode) {
-    case 0: setup_scene_0(); break;
-    case 1: setup_scene_1(); break;
-    default: setup_scene_2(); break;
-    }
+    scenes[scene_mode].setup();
 }
 
 void draw_rings() {
@@ -144,10 +130,18 @@ bool frame_input(Input input) {
 
 void frame_render() {
     advance_angles();
-    fade_and_animate();
+    const Scene& scene = scenes[scene_mode];
+    accum_fade(accum_buffer, scene.fade);
+    scene.animate();
     update_view(angle_x, angle_y, angle_z);
     project_points(0, point_count);
     draw_rings();
 }
 
 void frame_present(const PixelLayout& target) { present_surface(target, accum_buffer); }
+
+CoreState core_state() {
+    return {scene_mode, mouse_x, mouse_y, spin_x, spin_y, angle_x, angle_y, angle_z};
+}
+
+const int32_t* core_buffer() { return accum_buffer; }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "present/present.h"
+#include "screen/screen.h"
 
 // One input a frame at most. A key press and a quit request both end the run;
 // `none` stands for no input as well as for any event that is taken and
@@ -33,16 +34,6 @@ bool queue_push(InputQueue& queue, Input input);
 // The oldest waiting input, or none when nothing waits.
 Input queue_take(InputQueue& queue);
 
-extern int32_t scene_mode;
-extern const int32_t last_scene;
-extern int32_t mouse_x;
-extern int32_t mouse_y;
-extern int32_t spin_x;
-extern int32_t spin_y;
-extern int32_t angle_x;
-extern int32_t angle_y;
-extern int32_t angle_z;
-
 // Start-up, and a full reset: every table, the generator, the pool cursor,
 // the pointer, spins, angles and scene are put back to their first state, the
 // buffer cleared and scene 0 laid out, so a platform can start again at will.
@@ -57,19 +48,27 @@ bool frame_input(Input input);
 // ring is drawn into the buffer.
 void frame_render();
 
-// Converts the buffer into the target; every pixel of the 640 x 480 area is
+// Converts the buffer into the target; every pixel of the screen's area is
 // written.
 void frame_present(const PixelLayout& target);
 
-// What a mouse-motion input does: records the pointer, plots a white point
-// under it and sets the spins.
-void steer_from_mouse(int32_t x, int32_t y);
+// What a platform may show or check of the core, read-only. Scenes run
+// 0..last_scene, angles 0..angle_steps - 1 (turn steps).
+constexpr int32_t scene_count = 3;
+constexpr int32_t last_scene = scene_count - 1;
+constexpr int32_t angle_steps = 4096;
 
-// Turns the three angles by the spins and wraps them into 0..4095.
-void advance_angles();
+struct CoreState {
+    int32_t scene;
+    int32_t mouse_x;
+    int32_t mouse_y;
+    int32_t spin_x;
+    int32_t spin_y;
+    int32_t angle_x;
+    int32_t angle_y;
+    int32_t angle_z;
+};
 
-// Moves on to the next scene and lays it out.
-void next_scene();
-
-// Clips and draws the outline of every ring into the accumulation buffer.
-void draw_rings();
+CoreState core_state();
+// The accumulation buffer: screen_pixels words 0x00RRGGBB, row by row.
+const int32_t* core_buffer();

@@ -1,7 +1,7 @@
 // Conversion of the accumulation buffer into the target's pixel layout, one
-// pass over all 307 200 words that writes every pixel of the 640 x 480 area,
+// pass over all the buffer's words that writes every pixel of the screen's area,
 // so no separate fill to black is needed.
-#include "present/present.h"
+#include "present/present_internal.h"
 
 #include <bit>
 #include <cstring>

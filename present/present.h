@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-// Where and how a target keeps its 640 x 480 pixels.
+// Where and how a target keeps its screen_width x screen_height pixels.
 struct PixelLayout {
     void* pixels;             // the first byte of row 0
     int32_t pitch;            // bytes from the start of one row to the next
@@ -16,11 +16,7 @@ struct PixelLayout {
     uint32_t opaque;          // bits set in every lit pixel too (an alpha field), usually 0
 };
 
-// Packs a 0x00RRGGBB word into the layout by its losses and shifts alone:
-// no alpha bits, no palette.
-uint32_t map_pixel(const PixelLayout& layout, int32_t word);
-
-// Writes every pixel of the 640 x 480 area: a lit word (greater than 0) as
+// Writes every pixel of the screen's area: a lit word (greater than 0) as
 // its mapped value with the opaque bits, any other word as black. Bytes past
-// the 640th pixel of a row are never touched.
+// the last pixel of a row are never touched.
 void present_surface(const PixelLayout& target, const int32_t* buffer);

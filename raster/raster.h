@@ -3,9 +3,7 @@
 
 #include <cstdint>
 
-constexpr int32_t screen_width = 640;
-constexpr int32_t screen_height = 480;
-constexpr int32_t screen_pixels = screen_width * screen_height;
+#include "screen/screen.h"
 
 // Pixel words are 0x00RRGGBB; the buffer keeps its content between frames.
 extern int32_t accum_buffer[screen_pixels];

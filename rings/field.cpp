@@ -1,6 +1,6 @@
 // The scene setups, which lay out all 60 rings from the pool and the ring
 // tables, and the animators that move and respawn them every frame.
-#include "rings/rings.h"
+#include "rings/rings_internal.h"
 
 #include "trig/trig.h"
 

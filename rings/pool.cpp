@@ -1,7 +1,7 @@
 // The random pool: 5000 values from the program's own generator, read
 // through a cursor that jumps to a new stride and start when it runs off the
 // end.
-#include "rings/rings.h"
+#include "rings/rings_internal.h"
 
 int32_t rand_pool[pool_size];
 int32_t rand_pos = 1;
@@ -52,6 +52,7 @@ void pool_reset() {
     random_reset();
     rand_pos = 1;
     rand_step = 1;
+    pool_fill();
 }
 
 void pool_fill() {

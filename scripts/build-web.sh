@@ -19,23 +19,18 @@ fi
 # Debian's own does not look in Debian's module folder by itself.
 export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
 
-# The core is every source file of its six folders, compiled as for the
-# desktop: the same picture needs the same floating-point rules. WebAssembly
-# SIMD carries the core's vector code (the fade and conversion); without it
-# those loops run a lane at a time, over twice as slow.
-# The C locale sorts the files alike on every machine: the same link order
-# makes the same page, byte for byte (tests/web/page_current.sh checks it).
-export LC_ALL=C
-core=(trig/*.cpp rings/*.cpp transform/*.cpp raster/*.cpp present/*.cpp frame/*.cpp)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-em++ -std=c++20 -O3 -msimd128 -Wall -Wextra -Wpedantic -Werror -ffp-contract=off -I. \
-  "${core[@]}" web/web.cpp \
-  --no-entry --shell-file web/shell.html \
-  -sMODULARIZE=1 -sEXPORT_NAME=createRingfield -sSINGLE_FILE=1 -sMINIFY_HTML=0 \
-  -sENVIRONMENT=web -sFILESYSTEM=0 \
-  -sEXPORTED_FUNCTIONS=_web_start,_web_push,_web_frame,_web_pixels,_web_state \
-  -o "$work/ringfield.html"
+# The page is a CMake build with emscripten's toolchain, from the core's
+# source lists and flags in cmake/core.cmake and the link options in
+# CMakeLists.txt, in build-web/; runs side by side take turns there.
+build=build-web
+mkdir -p "$build"
+exec 9>"$build/.lock"
+flock 9
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" 2>&1 ||
+        { cat "$build/configure.log" >&2; rm -f "$build/CMakeCache.txt"; exit 1; }
+fi
+cmake --build "$build" -j "$(nproc)"
 mkdir -p "$(dirname "$out")"
-cp "$work/ringfield.html" "$out"
+cp "$build/ringfield.html" "$out"
 echo "build-web: $out ($(wc -c <"$out") bytes)"

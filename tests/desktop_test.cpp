@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/desktop.h"
-#include "frame/frame.h"
+#include "app/desktop_internal.h"
+#include "frame/frame_internal.h"
 #include "raster/raster.h"
-#include "rings/rings.h"
+#include "rings/rings_internal.h"
 #include "tests/support.h"
 
 // Stand in for SDL's own lock and mode setting, so that a test can make them fail; otherwise they
@@ -93,8 +93,11 @@ TEST_F(Desktop, EventsActOneAFrame) {
     push(SDL_KEYDOWN);
     for (const auto& e : burst) {
         ASSERT_TRUE(run_frame()) << int(e.type);
-        EXPECT_TRUE(mouse_x == e.x && mouse_y == e.y && spin_x == e.spin_x && spin_y == e.spin_y &&
-                    scene_mode == e.scene) << int(e.type);
+        EXPECT_EQ(mouse_x, e.x) << int(e.type);
+        EXPECT_EQ(mouse_y, e.y) << int(e.type);
+        EXPECT_EQ(spin_x, e.spin_x) << int(e.type);
+        EXPECT_EQ(spin_y, e.spin_y) << int(e.type);
+        EXPECT_EQ(scene_mode, e.scene) << int(e.type);
     }
     const auto state = [] {
         return std::vector<int64_t>{angle_x, angle_y, angle_z, ring_life[0],
@@ -103,7 +106,7 @@ TEST_F(Desktop, EventsActOneAFrame) {
     for (Uint8 end : {SDL_KEYDOWN, SDL_QUIT}) {
         const std::vector<int64_t> before = state();
         EXPECT_FALSE(run_frame()) << int(end);
-        EXPECT_TRUE(state() == before) << int(end);
+        EXPECT_EQ(state(), before) << int(end);
         push(SDL_QUIT);
     }
 }
@@ -120,10 +123,16 @@ TEST_F(Desktop, FailedLockSkipsTheRestOfTheFrame) {
     push(SDL_MOUSEMOTION, 100, 100);
     EXPECT_TRUE(run_frame());
     fail_lock = false;
-    EXPECT_TRUE(mouse_x == 100 && accum_buffer[100 * 640 + 100] == 0x00FFFFFF);  // event taken, no fade
-    EXPECT_TRUE(angle_x == angles[0] && angle_y == angles[1] && angle_z == angles[2] && pixels[0] == 0x5A);
+    EXPECT_EQ(mouse_x, 100) << "event taken";
+    EXPECT_EQ(accum_buffer[100 * 640 + 100], 0x00FFFFFF) << "no fade";
+    EXPECT_EQ(angle_x, angles[0]);
+    EXPECT_EQ(angle_y, angles[1]);
+    EXPECT_EQ(angle_z, angles[2]);
+    EXPECT_EQ(pixels[0], 0x5A) << "the surface was written";
     ASSERT_TRUE(run_frame());
-    EXPECT_TRUE(angle_z != angles[2] && pixels[0] != 0x5A && accum_buffer[100 * 640 + 100] == 0x00FBFBFB);
+    EXPECT_NE(angle_z, angles[2]);
+    EXPECT_NE(pixels[0], 0x5A);
+    EXPECT_EQ(accum_buffer[100 * 640 + 100], 0x00FBFBFB);
 }
 
 TEST_F(Desktop, VideoThatCannotStartGivesOneLineAndStatus1) {
@@ -172,7 +181,8 @@ TEST_F(Desktop, SurfaceComesOutAsFillThenLitWrites) {
         want = pixels;
         SDL_Surface* surface = SDL_CreateRGBSurfaceFrom(pixels.data(), 640, 480, f.bits, pitch, f.red, f.green, f.blue, f.alpha);
         SDL_Surface* expected = SDL_CreateRGBSurfaceFrom(want.data(), 640, 480, f.bits, pitch, f.red, f.green, f.blue, f.alpha);
-        ASSERT_TRUE(surface && expected) << SDL_GetError();
+        ASSERT_NE(surface, nullptr) << SDL_GetError();
+        ASSERT_NE(expected, nullptr) << SDL_GetError();
         video_surface = surface, bytes_per_pixel = bytes;
         push(SDL_MOUSEMOTION, 100 + n, 200);
         ASSERT_TRUE(run_frame());

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "frame/frame.h"
-#include "rings/rings.h"
+#include "frame/frame_internal.h"
+#include "rings/rings_internal.h"
 #include "trig/trig.h"
 
 namespace {
@@ -23,14 +23,17 @@ TEST(SceneSetups, DrawThePoolInOrderAndStayInRange) {
     EXPECT_EQ(rand_pos, 301);
     for (int scene = 0; scene < 3; ++scene) {
         const int first = rand_pos + 1;
-        void (*const setups[3])() = {setup_scene_0, setup_scene_1, setup_scene_2};
-        setups[scene]();
+        scenes[scene].setup();
         EXPECT_EQ(rand_pos, first - 1 + (scene == 2 ? 360 : 300)) << scene;
         int zero_divisors = 0;
         for (int r = 0; r < ring_count; ++r) {
             const int g = r / rings_per_group;
-            EXPECT_TRUE(ring_life[r] >= 1 && ring_life[r] <= 35 && ring_red[r] >= 0 && ring_red[r] <= 16 &&
-                        ring_green[r] >= 0 && ring_green[r] <= 16 && ring_blue[r] >= 0 && ring_blue[r] <= 16);
+            const struct { const char* name; const int32_t* value; int32_t low, high; } fields[] = {
+                {"life", ring_life, 1, 35}, {"red", ring_red, 0, 16}, {"green", ring_green, 0, 16}, {"blue", ring_blue, 0, 16}};
+            for (const auto& f : fields) {
+                EXPECT_GE(f.value[r], f.low) << f.name << " of ring " << r << ", scene " << scene;
+                EXPECT_LE(f.value[r], f.high) << f.name << " of ring " << r << ", scene " << scene;
+            }
             // All 40 points share the start on the travel axis.
             const int i = r * ring_points;
             for (int k = 0; k < ring_points; ++k)
@@ -41,7 +44,10 @@ TEST(SceneSetups, DrawThePoolInOrderAndStayInRange) {
             const float radius = scene == 0 ? 2.0f / 1.2f : scene == 1 ? 1.0f : 2.0f;
             EXPECT_TRUE(zero ? std::isinf(cos_axis) : same(cos_axis, radius)) << scene << "/" << r;
         }
-        EXPECT_TRUE(scene != 2 || (zero_divisors > 0 && zero_divisors < ring_count)) << zero_divisors;
+        if (scene == 2) {
+            EXPECT_GT(zero_divisors, 0);
+            EXPECT_LT(zero_divisors, ring_count);
+        }
     }
 }
 

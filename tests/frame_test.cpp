@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "frame/frame.h"
+#include "frame/frame_internal.h"
 #include "raster/raster.h"
-#include "rings/rings.h"
+#include "rings/rings_internal.h"
 #include "transform/transform.h"
 
 namespace {
@@ -28,7 +28,8 @@ TEST(Frame, ButtonsCycleScenesAndThePointIsPlottedBeforeTheFade) {
     start_core();
     for (int scene : {1, 2, 0}) {
         const int p = rand_pos;
-        ASSERT_TRUE(frame(button) && scene_mode == scene) << scene;
+        ASSERT_TRUE(frame(button)) << scene;
+        ASSERT_EQ(scene_mode, scene);
         EXPECT_GE(rand_pos - p, scene == 2 ? 360 : 300) << "the press ran the new scene's setup";
         for (int r = 0; r < ring_count; ++r) ring_red[r] = ring_green[r] = ring_blue[r] = 0;
         ASSERT_TRUE(frame(motion(600, 30 + scene)));
@@ -45,7 +46,9 @@ TEST(InputQueue, KeepsOrderAndDropsWhatFindsItFull) {
         EXPECT_FALSE(queue_push(queue, button));
         for (int i = 0; i < input_queue_size - round * 50; ++i) {
             const Input input = queue_take(queue);
-            ASSERT_TRUE(input.kind == InputKind::motion && input.x == round && input.y == i) << round << "/" << i;
+            ASSERT_EQ(input.kind, InputKind::motion) << round << "/" << i;
+            ASSERT_EQ(input.x, round) << i;
+            ASSERT_EQ(input.y, i) << round;
         }
         while (queue.count > 0) queue_take(queue);  // the next round starts elsewhere in the storage
         queue_push(queue, motion(9, 9)), queue_take(queue);
@@ -63,7 +66,9 @@ TEST(Frame, AdvanceAnglesTruncatesAndWraps) {
     for (const auto& c : cases) {
         angle_x = c.from[0], angle_y = c.from[1], angle_z = c.from[2], spin_x = c.spin_x, spin_y = c.spin_y;
         advance_angles();
-        EXPECT_TRUE(angle_x == c.to[0] && angle_y == c.to[1] && angle_z == c.to[2]) << c.spin_x << "/" << c.spin_y;
+        EXPECT_EQ(angle_x, c.to[0]) << c.spin_x << "/" << c.spin_y;
+        EXPECT_EQ(angle_y, c.to[1]) << c.spin_x << "/" << c.spin_y;
+        EXPECT_EQ(angle_z, c.to[2]) << c.spin_x << "/" << c.spin_y;
     }
 }
 

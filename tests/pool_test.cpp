@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "rings/rings.h"
+#include "rings/rings_internal.h"
 
 namespace {
 
@@ -33,16 +33,21 @@ TEST(RandomPool, FromStartUpThroughTheFirstWrap) {
     std::vector<int32_t> r(pool_size + 2);
     for (int32_t& v : r) v = random_next();
     pool_reset();
-    EXPECT_TRUE(rand_pos == 1 && rand_step == 1);
-    pool_fill();
+    EXPECT_EQ(rand_pos, 1);
+    EXPECT_EQ(rand_step, 1);
     for (int i = 0; i < pool_size; ++i) ASSERT_EQ(rand_pool[i], r[i] % 255) << i;
     // Entries 0 and 1 come only after a wrap.
-    for (int entry = 2; entry < pool_size; ++entry)
-        ASSERT_TRUE(pool_next() == rand_pool[entry] && rand_pos == entry) << entry;
+    for (int entry = 2; entry < pool_size; ++entry) {
+        ASSERT_EQ(pool_next(), rand_pool[entry]) << entry;
+        ASSERT_EQ(rand_pos, entry);
+    }
     // The 5001st draw gives the stride, the 5002nd the index.
     const int step = r[pool_size] % 5 + 1, pos = r[pool_size + 1] % 5;
-    EXPECT_TRUE(pool_next() == rand_pool[pos] && rand_pos == pos && rand_step == step);
-    EXPECT_TRUE(pool_next() == rand_pool[pos + step] && rand_pos == pos + step);
+    EXPECT_EQ(pool_next(), rand_pool[pos]);
+    EXPECT_EQ(rand_pos, pos);
+    EXPECT_EQ(rand_step, step);
+    EXPECT_EQ(pool_next(), rand_pool[pos + step]);
+    EXPECT_EQ(rand_pos, pos + step);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // turned by it, and the perspective projection to screen coordinates.
 #include "transform/transform.h"
 
+#include "screen/screen.h"
+
 Matrix4 view_matrix;
 
 float view_x[point_count];
@@ -11,6 +13,11 @@ int32_t screen_x[point_count];
 int32_t screen_y[point_count];
 
 namespace {
+
+// The projection's scale: a point one unit off the axis at a depth of one
+// lands half this many pixels from the centre. It equals the screen's height
+// by choice, not by derivation.
+constexpr double projection_scale = 480.0;
 
 // Scratch factors of the product.
 Matrix4 work_a;
@@ -50,8 +57,8 @@ void project_points(int32_t first, int32_t last) {
         // The reciprocal first, then the products: dividing directly can
         // differ in the last bit.
         const double f = 1.0 / d;
-        const double px = ((f * view_x[i]) * 480.0) / 2.0 + 320.0;
-        const double py = ((f * view_y[i]) * 480.0) / 2.0 + 240.0;
+        const double px = ((f * view_x[i]) * projection_scale) / 2.0 + screen_centre_x;
+        const double py = ((f * view_y[i]) * projection_scale) / 2.0 + screen_centre_y;
         screen_x[i] = to_screen(px);
         screen_y[i] = to_screen(py);
     }

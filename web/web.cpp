@@ -19,8 +19,8 @@ bool ended;
 // Canvas ImageData: bytes R, G, B, A in that order, which on little-endian
 // WebAssembly is a word with red at bit 0 and alpha at bit 24. Every pixel,
 // black ones too, carries a full alpha byte.
-uint8_t canvas_pixels[640 * 480 * 4];
-const PixelLayout canvas_layout = {canvas_pixels, 640 * 4, 4, 0, 0, 0, 0, 8, 16, 0xFF000000u, 0xFF000000u};
+uint8_t canvas_pixels[screen_pixels * 4];
+const PixelLayout canvas_layout = {canvas_pixels, screen_width * 4, 4, 0, 0, 0, 0, 8, 16, 0xFF000000u, 0xFF000000u};
 
 // What the page's test hook reads, in this order (the page names the words
 // alike): scene, mouse x, mouse y, spin x, spin y, angle x, angle y, angle z,
@@ -67,8 +67,9 @@ EMSCRIPTEN_KEEPALIVE int32_t web_frame() {
 EMSCRIPTEN_KEEPALIVE uint8_t* web_pixels() { return canvas_pixels; }
 
 EMSCRIPTEN_KEEPALIVE const int32_t* web_state() {
-    const int32_t words[10] = {scene_mode, mouse_x, mouse_y, spin_x,  spin_y,
-                               angle_x,    angle_y, angle_z, queue.count, ended ? 1 : 0};
+    const CoreState s = core_state();
+    const int32_t words[10] = {s.scene,   s.mouse_x, s.mouse_y, s.spin_x,    s.spin_y,
+                               s.angle_x, s.angle_y, s.angle_z, queue.count, ended ? 1 : 0};
     for (int32_t i = 0; i < 10; ++i) state_words[i] = words[i];
     return state_words;
 }

@@ -1,18 +1,16 @@
 // The Windows platform layer over the core: a borderless window over the
 // primary monitor, the picture in a 32-bit DIB scaled into the largest
 // centred 4:3 box, and window messages fed to the core's input queue.
-#include "windows/windows.h"
+#include "windows/window.h"
 
 #include <windows.h>
 
 #include <cstdint>
 
 #include "frame/frame.h"
+#include "screen/screen.h"
 
 namespace {
-
-constexpr int32_t screen_width = 640;
-constexpr int32_t screen_height = 480;
 
 // Waiting inputs: like the desktop's SDL queue it holds 128, and an input
 // that finds it full is dropped. The window procedure fills it; the loop

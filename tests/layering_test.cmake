@@ -1,0 +1,57 @@
+# Checks every quoted #include of the core, the platforms and the benchmark
+# against the layer order in cmake/core.cmake: a layer includes only its own
+# folder and the layers before it, a platform only its own folder and the
+# headers named for platforms, and a folder's *_internal.h is included only by
+# that folder, the tests and the benchmark.
+#   cmake -DSOURCE=<repository> -P tests/layering_test.cmake
+cmake_minimum_required(VERSION 3.25)
+include(${SOURCE}/cmake/core.cmake)
+
+set(problems 0)
+set(checked 0)
+set(below)
+foreach(folder IN LISTS ringfield_layers ringfield_platforms ITEMS bench)
+  file(GLOB files RELATIVE ${SOURCE} ${SOURCE}/${folder}/*.h ${SOURCE}/${folder}/*.cpp)
+  foreach(file IN LISTS files)
+    file(STRINGS ${SOURCE}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
+      math(EXPR checked "${checked} + 1")
+      # A name with no folder is beside the file.
+      if(header MATCHES "^([^/]+)/")
+        set(target ${CMAKE_MATCH_1})
+      else()
+        set(target ${folder})
+      endif()
+      set(why)
+      if(target STREQUAL folder)
+        # Its own folder, internal headers included.
+      elseif(header MATCHES "_internal\\.h$" AND NOT folder STREQUAL "bench")
+        set(why "another folder's internal header")
+      elseif(folder IN_LIST ringfield_layers AND NOT target IN_LIST below)
+        string(JOIN " " allowed ${below})
+        set(why "the layer ${folder} may include only the layers below it: ${allowed}")
+      elseif(folder IN_LIST ringfield_platforms AND NOT header IN_LIST ringfield_platform_headers)
+        string(JOIN " " allowed ${ringfield_platform_headers})
+        set(why "a platform may include only ${allowed}")
+      elseif(folder STREQUAL "bench" AND NOT target IN_LIST ringfield_layers)
+        set(why "the benchmark may include only the core")
+      endif()
+      if(why)
+        message("${file}: #include \"${header}\": ${why}")
+        math(EXPR problems "${problems} + 1")
+      endif()
+    endforeach()
+  endforeach()
+  if(folder IN_LIST ringfield_layers)
+    list(APPEND below ${folder})
+  endif()
+endforeach()
+
+if(checked EQUAL 0)
+  message(FATAL_ERROR "no #include found under ${SOURCE}")
+endif()
+if(problems GREATER 0)
+  message(FATAL_ERROR "${problems} of ${checked} includes break the layering")
+endif()
+message("${checked} includes follow the layering")
