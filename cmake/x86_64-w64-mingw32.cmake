@@ -19,9 +19,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# pkg-config looks only at the target's .pc files and lists the private
-# libraries a static link needs (zlib).
-set(ENV{PKG_CONFIG_LIBDIR} "${RINGFIELD_TARGET_ROOT}/usr/lib/pkgconfig")
+# pkg-config looks only at the target's .pc files (ours, and zlib's from
+# Debian's mingw-w64 package) and lists the private libraries a static link
+# needs (zlib).
+set(ENV{PKG_CONFIG_LIBDIR} "${RINGFIELD_TARGET_ROOT}/usr/lib/pkgconfig:/usr/${ringfield_triplet}/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 set(PKG_CONFIG_ARGN --static)
