@@ -1,15 +1,10 @@
 // Pictures: the in-memory target read back as RGB, PNG files through
 // libpng's simplified interface, and the pixel hash that names a picture.
-#include <fcntl.h>
 #include <png.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
-#include "capture/capture.h"
-#include "screen/screen.h"
+#include "capture/png.h"
 
 namespace {
 
@@ -68,17 +63,11 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
     }
 }
 
-// Encoded in memory, then written under a temporary name and renamed, so a
-// failed write never leaves a truncated picture, and the write calls' own
-// error (a full disk, a file-size limit) names the cause.
-bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_size) {
-    // Above libpng's bound for an RGB picture of the screen stored uncompressed.
-    static uint8_t encoded[screen_width * screen_height * 3 * 5 / 4 + 65536];
-    char temporary[4096];
-    if (std::snprintf(temporary, sizeof temporary, "%s.part", path) >= static_cast<int>(sizeof temporary)) {
-        std::snprintf(reason, reason_size, "path too long");
-        return false;
-    }
+// Encoded in memory, then written in one go, so the write calls' own error
+// (a full disk, a file-size limit) names the cause.
+bool write_png(const char* path, const uint8_t* rgb, Message& why) {
+    // Above libpng's bound for a screen of RGB stored uncompressed.
+    static uint8_t encoded[rgb_size * 5 / 4 + 65536];
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
@@ -87,29 +76,10 @@ bool write_png(const char* path, const uint8_t* rgb, char* reason, int reason_si
     image.format = PNG_FORMAT_RGB;
     png_alloc_size_t size = sizeof encoded;
     if (!png_image_write_to_memory(&image, encoded, &size, 0, rgb, screen_width * 3, nullptr)) {
-        std::snprintf(reason, reason_size, "%s", image.message[0] ? image.message : "cannot encode the picture");
+        format(why, "%s", image.message[0] ? image.message : "cannot encode the picture");
         return false;
     }
-    const int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        std::snprintf(reason, reason_size, "%s", std::strerror(errno));
-        return false;
-    }
-    int error = 0;
-    for (size_t done = 0; done < size && error == 0;) {
-        const ssize_t written = write(fd, encoded + done, size - done);
-        if (written > 0) done += static_cast<size_t>(written);
-        else if (written < 0 && errno != EINTR) error = errno;
-        else if (written == 0) error = EIO;
-    }
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && std::rename(temporary, path) != 0) error = errno;
-    if (error != 0) {
-        std::snprintf(reason, reason_size, "%s", std::strerror(error));
-        unlink(temporary);
-        return false;
-    }
-    return true;
+    return write_file(path, encoded, size, why);
 }
 
 bool read_png(const char* path, uint8_t* rgb) {
@@ -127,7 +97,7 @@ bool read_png(const char* path, uint8_t* rgb) {
 
 uint64_t picture_hash(const uint8_t* rgb) {
     uint64_t hash = 0xcbf29ce484222325u;
-    for (int32_t i = 0; i < screen_pixels * 3; ++i) {
+    for (int32_t i = 0; i < rgb_size; ++i) {
         hash ^= rgb[i];
         hash *= 0x100000001b3u;
     }

@@ -1,102 +1,89 @@
-// The capture loop: the core's start-up and frames on a picture in memory,
-// with inputs queued as they come due and one taken per frame, as the
-// desktop program takes one event per frame from its queue.
+// The capture loop: inputs queued as they come due and one taken per frame,
+// the frame run on a picture in memory, and its picture saved, hashed,
+// compared or sent to the clip.
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
-#include <csignal>
-#include <cstdio>
+#include <cstdarg>
 #include <cstring>
 
-#include "capture/capture.h"
-#include "frame/frame.h"
-#include "screen/screen.h"
+#include "capture/files.h"
+#include "capture/inputs.h"
+#include "capture/options.h"
+#include "capture/png.h"
+#include "capture/run.h"
+#include "capture/video.h"
 
 namespace {
 
+// Frames run by the capture; fewer than asked when a key or quit came.
+int64_t frames_run;
+
 uint8_t picture[screen_pixels * 4];
-PixelLayout target;
+uint8_t actual_rgb[rgb_size];
+uint8_t expected_rgb[rgb_size];
+uint8_t diff_rgb[rgb_size];
 
-uint8_t actual_rgb[screen_pixels * 3];
-uint8_t expected_rgb[screen_pixels * 3];
-uint8_t diff_rgb[screen_pixels * 3];
+constexpr int32_t max_references = 4096;
+int64_t reference_frame[max_references];
+uint64_t reference_hash[max_references];
+int32_t reference_count;
+Path hashes_path;
+AtomicFile hash_file;
 
-// Waiting random inputs. Bursts of motion stop at half the queue's room, so
-// that none is dropped; a script's events wait in the script until due.
-constexpr int32_t random_queue_room = input_queue_size / 2;
-InputQueue queue;
-
-void push(Input input) { queue_push(queue, input); }
-
-Input input_of(const ScriptEvent& event) {
-    switch (event.kind) {
-    case EventKind::motion: return {InputKind::motion, event.x, event.y};
-    case EventKind::button: return {InputKind::button, 0, 0};
-    case EventKind::key: return {InputKind::key, 0, 0};
-    case EventKind::quit: return {InputKind::quit, 0, 0};
+// Lines of "frame-NNNNNN HASH" (16 hex digits); '#' lines are comments.
+bool read_references() {
+    reference_count = 0;
+    if (!format(hashes_path, "%s/hashes.txt", settings.expect_dir)) {
+        return refuse("path too long in %s", settings.expect_dir);
     }
-    return {InputKind::none, 0, 0};
-}
-
-uint32_t random_state;
-
-uint32_t next_random() {
-    // xorshift32: its own sequence, so the program's rand() stays untouched.
-    random_state ^= random_state << 13;
-    random_state ^= random_state >> 17;
-    random_state ^= random_state << 5;
-    return random_state;
-}
-
-// Mostly pointer motion on the screen, sometimes far outside it, bursts that
-// queue up, ignored releases and a click every few hundred frames; never a
-// key or quit, which would end the run.
-void push_random_events() {
-    const uint32_t roll = next_random() % 1000;
-    int32_t motions = 0;
-    if (roll < 3) {
-        push({InputKind::button, 0, 0});
-    } else if (roll < 10) {
-        push({InputKind::none, 0, 0});  // a release: taken, and changes nothing
-    } else if (roll < 15) {
-        motions = static_cast<int32_t>(next_random() % 40) + 1;
-    } else if (roll < 150) {
-        motions = 1;
+    std::FILE* file = std::fopen(hashes_path.text, "r");
+    if (!file) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(errno));
+    char line[256];
+    int32_t number = 0;
+    bool ok = true;
+    while (ok && std::fgets(line, sizeof line, file)) {
+        ++number;
+        if (line[0] == '#' || line[0] == '\n') continue;
+        long long frame = 0;
+        unsigned long long hash = 0;
+        char tail = 0;
+        int used = 0;
+        ok = std::sscanf(line, "frame-%6lld %16llx%n", &frame, &hash, &used) == 2 && used == 29 &&
+             (std::sscanf(line + used, " %c", &tail) != 1) && reference_count < max_references;
+        if (ok) {
+            reference_frame[reference_count] = frame;
+            reference_hash[reference_count++] = hash;
+        }
     }
-    for (int32_t i = 0; i < motions && queue.count < random_queue_room; ++i) {
-        const bool wild = next_random() % 8 == 0;
-        const uint32_t x = next_random() % (wild ? 65536 : screen_width);
-        const uint32_t y = next_random() % (wild ? 65536 : screen_height);
-        push({InputKind::motion, static_cast<uint16_t>(x), static_cast<uint16_t>(y)});
-    }
+    std::fclose(file);
+    return ok || refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", hashes_path.text, number);
 }
 
 bool state_sound(int64_t frame) {
     const CoreState state = core_state();
-    const int32_t* const accum_buffer = core_buffer();
-    const int32_t angles[3] = {state.angle_x, state.angle_y, state.angle_z};
-    for (int32_t a : angles) {
+    const int32_t* const buffer = core_buffer();
+    for (int32_t a : {state.angle_x, state.angle_y, state.angle_z}) {
         if (a < 0 || a >= angle_steps) {
-            std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": angle %d out of 0..4095\n", frame, a);
+            say("frame %" PRId64 ": angle %d out of 0..4095", frame, a);
             return false;
         }
     }
     if (state.scene < 0 || state.scene > last_scene) {
-        std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": scene %d\n", frame, state.scene);
+        say("frame %" PRId64 ": scene %d", frame, state.scene);
         return false;
     }
     for (int32_t i = 0; i < screen_pixels; ++i) {
-        if (accum_buffer[i] < 0 || accum_buffer[i] > 0xFFFFFF) {
-            std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": buffer word %d is 0x%08x\n", frame, i,
-                         static_cast<uint32_t>(accum_buffer[i]));
+        if (buffer[i] < 0 || buffer[i] > 0xFFFFFF) {
+            say("frame %" PRId64 ": buffer word %d is 0x%08x", frame, i, static_cast<uint32_t>(buffer[i]));
             return false;
         }
     }
     return true;
 }
 
-bool frame_path(char* path, const char* dir, int64_t frame, const char* suffix) {
-    const int n = std::snprintf(path, 4096, "%s/frame-%06" PRId64 "%s", dir, frame, suffix);
-    return n > 0 && n < 4096;
+bool frame_path(Path& path, const char* dir, int64_t frame, const char* suffix) {
+    return format(path, "%s/frame-%06" PRId64 "%s", dir, frame, suffix);
 }
 
 // Same pixels stay as a dim grey copy of the reference; differing ones are red.
@@ -117,202 +104,190 @@ int32_t make_diff() {
     return differing;
 }
 
-constexpr int32_t max_references = 4096;
-int64_t reference_frame[max_references];
-uint64_t reference_hash[max_references];
-int32_t reference_count;
-char hashes_path[4096];
-std::FILE* hash_list;
-char hash_list_part[4096];
+// A frame that differs from its reference is reported and the run goes on,
+// so that one run names every differing frame; a frame that cannot be
+// written, or a broken invariant, ends the run.
+enum class Outcome { done, differs, failed };
 
-// Lines of "frame-NNNNNN HASH" (16 hex digits); '#' lines are comments.
-bool read_references() {
-    reference_count = 0;
-    if (std::snprintf(hashes_path, sizeof hashes_path, "%s/hashes.txt", settings.expect_dir) >=
-        static_cast<int>(sizeof hashes_path)) {
-        std::fprintf(stderr, "ringfield-capture: path too long in %s\n", settings.expect_dir);
-        return false;
-    }
-    std::FILE* file = std::fopen(hashes_path, "r");
-    if (!file) {
-        std::fprintf(stderr, "ringfield-capture: %s: cannot read: %s\n", hashes_path, std::strerror(errno));
-        return false;
-    }
-    char line[256];
-    bool ok = true;
-    for (int32_t number = 1; ok && std::fgets(line, sizeof line, file); ++number) {
-        if (line[0] == '#' || line[0] == '\n') continue;
-        long long frame = 0;
-        unsigned long long hash = 0;
-        char tail = 0;
-        int used = 0;
-        ok = std::sscanf(line, "frame-%6lld %16llx%n", &frame, &hash, &used) == 2 && used == 29 &&
-             (std::sscanf(line + used, " %c", &tail) != 1) && reference_count < max_references;
-        if (!ok) {
-            std::fprintf(stderr, "ringfield-capture: %s:%d: expected 'frame-NNNNNN' and 16 hex digits\n",
-                         hashes_path, number);
-            break;
-        }
-        reference_frame[reference_count] = frame;
-        reference_hash[reference_count++] = hash;
-    }
-    std::fclose(file);
-    return ok;
-}
-
-int compare_frame(int64_t frame) {
-    char path[4096];
-    char actual[4096];
-    char diff[4096];
+// The frame's picture is in actual_rgb.
+Outcome compare_frame(int64_t frame) {
+    Path path, actual, diff;
     if (!frame_path(path, settings.expect_dir, frame, ".png") ||
         !frame_path(actual, settings.expect_dir, frame, ".actual.png") ||
         !frame_path(diff, settings.expect_dir, frame, ".diff.png")) {
-        std::fprintf(stderr, "ringfield-capture: path too long in %s\n", settings.expect_dir);
-        return 1;
+        say("path too long in %s", settings.expect_dir);
+        return Outcome::differs;
     }
     int32_t r = 0;
     while (r < reference_count && reference_frame[r] != frame) ++r;
     const uint64_t hash = picture_hash(actual_rgb);
-    const bool picture_kept = read_png(path, expected_rgb);
+    const bool picture_kept = read_png(path.text, expected_rgb);
     const int32_t differing = picture_kept ? make_diff() : 0;
-    if (r < reference_count && reference_hash[r] == hash && differing == 0) return 0;
-    char reason[256];
-    const bool written = write_png(actual, actual_rgb, reason, sizeof reason) &&
-                         (!picture_kept || write_png(diff, diff_rgb, reason, sizeof reason));
+    if (r < reference_count && reference_hash[r] == hash && differing == 0) return Outcome::done;
+    Message why;
+    const bool written = write_png(actual.text, actual_rgb, why) && (!picture_kept || write_png(diff.text, diff_rgb, why));
     if (r == reference_count) {
-        std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": no entry in %s\n", frame, hashes_path);
+        say("frame %" PRId64 ": no entry in %s", frame, hashes_path.text);
     } else {
-        std::fprintf(stderr, "ringfield-capture: frame %" PRId64 ": hash %016" PRIx64 ", expected %016" PRIx64
-                     " (%s)\n", frame, hash, reference_hash[r], hashes_path);
+        say("frame %" PRId64 ": hash %016" PRIx64 ", expected %016" PRIx64 " (%s)", frame, hash, reference_hash[r],
+            hashes_path.text);
     }
     if (picture_kept) {
         std::fprintf(stderr, "  %d pixels differ\n  expected: %s\n  actual:   %s\n  diff:     %s\n", differing,
-                     path, actual, diff);
+                     path.text, actual.text, diff.text);
     } else {
-        std::fprintf(stderr, "  actual:   %s (no expected picture kept for this frame)\n", actual);
+        std::fprintf(stderr, "  actual:   %s (no expected picture kept for this frame)\n", actual.text);
     }
-    if (!written) std::fprintf(stderr, "  (could not write the actual and diff pictures: %s)\n", reason);
-    return 1;
+    if (!written) std::fprintf(stderr, "  (could not write the actual and diff pictures: %s)\n", why.text);
+    return Outcome::differs;
 }
 
-// A frame that differs from its reference is reported and the run goes on,
-// so that one run names every differing frame; a frame that cannot be
-// written ends the run.
-enum class Saved { ok, differs, failed };
+Outcome save_frame(int64_t frame) {
+    Path path;
+    Message why;
+    if (settings.out_dir && !frame_path(path, settings.out_dir, frame, ".png")) {
+        say("cannot write frame %" PRId64 ": path too long in %s", frame, settings.out_dir);
+        return Outcome::failed;
+    }
+    if (settings.out_dir && !write_png(path.text, actual_rgb, why)) {
+        say("cannot write %s: %s", path.text, why.text);
+        return Outcome::failed;
+    }
+    char line[64];
+    const int length = std::snprintf(line, sizeof line, "frame-%06" PRId64 " %016" PRIx64 "\n", frame,
+                                     picture_hash(actual_rgb));
+    if (settings.hash_list && !atomic_write(hash_file, line, static_cast<size_t>(length), why)) {
+        say("cannot write %s: %s", settings.hash_list, why.text);
+        return Outcome::failed;
+    }
+    return settings.expect_dir ? compare_frame(frame) : Outcome::done;
+}
 
-// The frame's picture is in actual_rgb.
-Saved save_frame(int64_t frame) {
-    if (settings.out_dir) {
-        char path[4096];
-        char reason[256];
-        if (!frame_path(path, settings.out_dir, frame, ".png")) {
-            std::fprintf(stderr, "ringfield-capture: cannot write frame %" PRId64 ": path too long in %s\n", frame,
-                         settings.out_dir);
-            return Saved::failed;
-        }
-        if (!write_png(path, actual_rgb, reason, sizeof reason)) {
-            std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", path, reason);
-            return Saved::failed;
-        }
+// The in-memory picture's layout for the settings' depth and channel order,
+// its pixels not yet set. Rows are padded to whole 32-bit words.
+PixelLayout capture_layout() {
+    // The first channel from the top bits down, then green, then the last:
+    // 3-3-2, 5-6-5 or 8-8-8 bits.
+    struct Field { uint8_t loss, shift; };
+    Field top{0, 16}, middle{0, 8}, bottom{0, 0};
+    if (settings.depth == 1) { top = {5, 5}; middle = {5, 2}; bottom = {6, 0}; }
+    if (settings.depth == 2) { top = {3, 11}; middle = {2, 5}; bottom = {3, 0}; }
+    const Field red = settings.reversed ? bottom : top;
+    const Field blue = settings.reversed ? top : bottom;
+    PixelLayout layout{};
+    layout.bytes_per_pixel = settings.depth;
+    layout.pitch = (screen_width * settings.depth + 3) / 4 * 4;
+    layout.red_loss = red.loss;
+    layout.red_shift = red.shift;
+    layout.green_loss = middle.loss;
+    layout.green_shift = middle.shift;
+    layout.blue_loss = blue.loss;
+    layout.blue_shift = blue.shift;
+    return layout;
+}
+
+// What follows a frame's drawing: the checks, the clip and the saved frame.
+Outcome after_frame(int64_t frame, const PixelLayout& target) {
+    if (settings.check && !state_sound(frame)) return Outcome::failed;
+    const bool saving = frame_saved(frame);
+    if (saving || settings.video) picture_rgb(target, actual_rgb);
+    Message why;
+    if (settings.video && !video_frame(actual_rgb, why)) {
+        say("cannot write %s: %s", settings.video, why.text);
+        return Outcome::failed;
     }
-    if (hash_list &&
-        std::fprintf(hash_list, "frame-%06" PRId64 " %016" PRIx64 "\n", frame, picture_hash(actual_rgb)) < 0) {
-        std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.hash_list, std::strerror(errno));
-        return Saved::failed;
+    return saving ? save_frame(frame) : Outcome::done;
+}
+
+Outcome run_frames() {
+    PixelLayout target = capture_layout();
+    target.pixels = picture;
+    start_core();
+    inputs_restart();
+    Outcome outcome = Outcome::done;
+    frames_run = 0;
+    for (int64_t frame = 0; frame < settings.frames && outcome != Outcome::failed; ++frame) {
+        if (!frame_input(next_input(frame, nullptr))) break;
+        frame_render();
+        frame_present(target);
+        frames_run = frame + 1;
+        outcome = std::max(outcome, after_frame(frame, target));
     }
-    if (settings.expect_dir && compare_frame(frame) != 0) return Saved::differs;
-    return Saved::ok;
+    return outcome;
+}
+
+// The clip is kept and the hash list takes its name only after a whole run;
+// a clip of no frames is no clip (some kinds cannot even be made so).
+Outcome finish_outputs(Outcome outcome) {
+    Message why;
+    const bool empty = frames_run == 0;
+    if (!video_finish(outcome != Outcome::failed && !empty, why)) {
+        say("cannot write %s: %s", settings.video, why.text);
+        outcome = Outcome::failed;
+    } else if (settings.video && empty && outcome != Outcome::failed) {
+        say("%s not written: the run ended before its first frame", settings.video);
+        outcome = Outcome::failed;
+    }
+    if (outcome == Outcome::done && hash_file.target && !atomic_commit(hash_file, why)) {
+        say("cannot write %s: %s", settings.hash_list, why.text);
+        outcome = Outcome::failed;
+    }
+    atomic_abandon(hash_file);
+    return outcome;
 }
 
 }  // namespace
 
-int64_t frames_run;
+bool format(Text& text, const char* form, ...) {
+    va_list arguments;
+    va_start(arguments, form);
+    const int n = std::vsnprintf(text.text, path_size, form, arguments);
+    va_end(arguments);
+    return n >= 0 && n < path_size;
+}
+
+void say(const char* form, ...) {
+    std::fputs("ringfield-capture: ", stderr);
+    va_list arguments;
+    va_start(arguments, form);
+    std::vfprintf(stderr, form, arguments);
+    va_end(arguments);
+    std::fputc('\n', stderr);
+}
+
+bool prepare_capture() {
+    Message why;
+    if (settings.expect_dir && !(folder_ready(settings.expect_dir, false, problem) && read_references())) return false;
+    if (settings.video && !video_ready(settings.video, problem)) return false;
+    if (settings.hash_list && !atomic_open(hash_file, settings.hash_list, why)) {
+        return refuse("cannot write %s: %s", settings.hash_list, why.text);
+    }
+    if (settings.out_dir && !folder_ready(settings.out_dir, true, problem)) {
+        atomic_abandon(hash_file);
+        return false;
+    }
+    return true;
+}
 
 int run_capture() {
-    if (settings.expect_dir && !read_references()) return 2;
-    if (settings.hash_list) {
-        std::snprintf(hash_list_part, sizeof hash_list_part, "%s.part", settings.hash_list);
-        hash_list = std::fopen(hash_list_part, "w");
-        if (!hash_list) {
-            std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.hash_list, std::strerror(errno));
-            return 2;
-        }
-    }
-    char reason[1024];
-    // Ignored, so that a vanished ffmpeg shows as EPIPE on the next frame.
-    if (settings.video) std::signal(SIGPIPE, SIG_IGN);
-    if (settings.video && !video_start(reason, sizeof reason)) {
-        std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.video, reason);
-        if (hash_list) {
-            std::fclose(hash_list);
-            hash_list = nullptr;
-            std::remove(hash_list_part);
-        }
+    Message why;
+    if (settings.video && !video_start(settings.video, settings.fps, why)) {
+        say("cannot write %s: %s", settings.video, why.text);
+        atomic_abandon(hash_file);
         return 1;
     }
-    target = capture_layout();
-    target.pixels = picture;
+    return finish_outputs(run_frames()) == Outcome::done ? 0 : 1;
+}
+
+int print_inputs() {
     start_core();
-    random_state = settings.seed * 2654435761u + 0x9E3779B9u;
-    if (random_state == 0) random_state = 1;
-    queue = InputQueue{};
-    int32_t next = 0;
-    int status = 0;
-    bool stopped = false;  // by a failure, so the clip would be cut short
-    frames_run = 0;
+    inputs_restart();
     for (int64_t frame = 0; frame < settings.frames; ++frame) {
-        Input input{InputKind::none, 0, 0};
-        if (settings.random_events) {
-            push_random_events();
-            input = queue_take(queue);
-        } else if (next < script_count && script_events[next].frame <= frame) {
-            input = input_of(script_events[next++]);
-        }
-        if (!frame_input(input)) break;
-        frame_render();
-        frame_present(target);
-        frames_run = frame + 1;
-        if (settings.check && !state_sound(frame)) {
-            status = 1;
-            stopped = true;
-            break;
-        }
-        const bool saving = frame_saved(frame);
-        if (saving || settings.video) picture_rgb(target, actual_rgb);
-        if (settings.video && !video_frame(actual_rgb, reason, sizeof reason)) {
-            std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.video, reason);
-            status = 1;
-            break;
-        }
-        if (!saving) continue;
-        const Saved saved = save_frame(frame);
-        if (saved != Saved::ok) status = 1;
-        if (saved == Saved::failed) {
-            stopped = true;
-            break;
-        }
+        if (!frame_input(next_input(frame, stdout))) break;
     }
-    // A clip of no frames is no clip: some kinds cannot even be made so.
-    const bool empty = frames_run == 0;
-    if (!video_finish(!stopped && !empty, reason, sizeof reason)) {
-        std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.video, reason);
-        status = 1;
-    } else if (settings.video && empty && !stopped) {
-        std::fprintf(stderr, "ringfield-capture: %s not written: the run ended before its first frame\n",
-                     settings.video);
-        status = 1;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        say("cannot write the input list: %s", std::strerror(errno));
+        return 1;
     }
-    if (hash_list) {
-        const bool closed = std::fclose(hash_list) == 0;
-        hash_list = nullptr;
-        if (status != 0 || !closed || std::rename(hash_list_part, settings.hash_list) != 0) {
-            if (status == 0) {
-                std::fprintf(stderr, "ringfield-capture: cannot write %s: %s\n", settings.hash_list,
-                             std::strerror(errno));
-            }
-            std::remove(hash_list_part);
-            status = 1;
-        }
-    }
-    return status;
+    return 0;
 }

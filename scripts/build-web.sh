@@ -2,19 +2,14 @@
 # Rebuilds docs/ringfield.html, the browser page: the core and web/web.cpp
 # compiled to WebAssembly with Debian's emscripten and put, with the page
 # around it (web/shell.html), into one self-contained file that also opens
-# from file://. Installs emscripten first when it is missing.
+# from file://. Installs emscripten first when it is missing (scripts/setup.sh
+# browser).
 #   bash scripts/build-web.sh [output.html]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/ringfield.html}
 
-if ! command -v em++ >/dev/null; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends emscripten
-fi
+command -v em++ >/dev/null || bash scripts/setup.sh browser
 # Debian's emscripten runs its JavaScript tools on node; a node that is not
 # Debian's own does not look in Debian's module folder by itself.
 export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs

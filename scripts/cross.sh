@@ -2,7 +2,7 @@
 # Cross builds for 64-bit ARM and for big-endian IBM Z, each run under
 # qemu-user: the unit tests and the golden frames at every layout, against
 # the same stored hashes as the native build. Installs what it needs on
-# Debian 12; safe to run again.
+# Debian 12 (scripts/setup.sh cross); safe to run again.
 #   bash scripts/cross.sh [aarch64] [s390x]      (both when none is named)
 # Under emulation the long golden run stops after RINGFIELD_CROSS_LONG_FRAMES
 # frames (default 2000 of the native 6000) and checks the frames it reaches.
@@ -13,61 +13,15 @@ long_frames=${RINGFIELD_CROSS_LONG_FRAMES:-2000}
 targets=("$@")
 [ "${#targets[@]}" -gt 0 ] || targets=(aarch64 s390x)
 
-# Debian's name for each target's architecture.
-debian_arch() { case "$1" in aarch64) echo arm64 ;; s390x) echo s390x ;; *) return 1 ;; esac; }
 for t in "${targets[@]}"; do
-    debian_arch "$t" >/dev/null || { echo "cross.sh: unknown target '$t' (aarch64 or s390x)" >&2; exit 2; }
+    case "$t" in
+        aarch64 | s390x) ;;
+        *) echo "cross.sh: unknown target '$t' (aarch64 or s390x)" >&2; exit 2 ;;
+    esac
 done
 
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-
-# The cross compilers and the emulator.
-host_packages=(qemu-user)
-for t in "${targets[@]}"; do host_packages+=("g++-$t-linux-gnu"); done
-missing=()
-for p in "${host_packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    "${sudo_cmd[@]}" apt-get update -q
-    "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
-
-# Each target's libpng, zlib and GoogleTest, unpacked into build-target/ for
-# a static link. They are not installed as multiarch packages: those must carry
-# the same version as the host's copies, and the host's may have security
-# updates that another architecture's archive does not get.
-target_packages=(libpng-dev zlib1g-dev libgtest-dev)
-need_update=no
-for t in "${targets[@]}"; do
-    arch=$(debian_arch "$t")
-    [ -f "build-target/$t-linux-gnu/unpacked" ] && continue
-    if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
-        "${sudo_cmd[@]}" dpkg --add-architecture "$arch"
-        need_update=yes
-    fi
-    apt-cache show "libpng-dev:$arch" >/dev/null 2>&1 || need_update=yes
-done
-[ "$need_update" = no ] || "${sudo_cmd[@]}" apt-get update -q
-for t in "${targets[@]}"; do
-    arch=$(debian_arch "$t")
-    root=build-target/$t-linux-gnu
-    [ -f "$root/unpacked" ] && continue
-    debs=$(mktemp -d)
-    # apt's download user must be able to write there when run as root.
-    [ "$(id -u)" -ne 0 ] || ! id _apt >/dev/null 2>&1 || chown _apt "$debs"
-    (cd "$debs" && apt-get download -q "${target_packages[@]/%/:$arch}")
-    rm -rf "$root"
-    mkdir -p "$root"
-    for deb in "$debs"/*.deb; do dpkg-deb -x "$deb" "$root"; done
-    # Static libraries only: a shared one would be picked first and cannot
-    # be linked statically.
-    find "$root" -name '*.so*' -delete
-    (cd "$debs" && ls -- *.deb) >"$root/unpacked"
-    rm -rf "$debs"
-done
+# The cross compilers, the emulator and the targets' libraries.
+bash scripts/setup.sh cross
 
 for t in "${targets[@]}"; do
     start=$SECONDS

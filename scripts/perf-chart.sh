@@ -11,7 +11,7 @@ set -euo pipefail
 json=${1:?usage: bash scripts/perf-chart.sh BENCH.json [OUT.svg]}
 out=${2:-$(dirname "$0")/../docs/performance.svg}
 for tool in jq gnuplot; do
-  command -v "$tool" >/dev/null || { echo "perf-chart: $tool not found (bash scripts/setup.sh installs it)" >&2; exit 1; }
+  command -v "$tool" >/dev/null || { echo "perf-chart: $tool not found (bash scripts/setup.sh tests installs it)" >&2; exit 1; }
 done
 [ -r "$json" ] || { echo "perf-chart: cannot read $json" >&2; exit 1; }
 

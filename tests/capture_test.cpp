@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/capture.h"
+#include "capture/inputs.h"
+#include "capture/options.h"
+#include "capture/png.h"
 
 namespace {
 
@@ -27,35 +29,55 @@ int parse(std::vector<std::string> words) {
 }
 
 TEST(CaptureInput, GoodScriptAndOptions) {
-    ASSERT_TRUE(parse_script_text("s", "# tour\n\n0 motion 1 2 # first\r\n0\tbutton\n  7 key\n7 motion 65535 0\n9 quit") &&
-                script_count == 5);
-    const ScriptEvent want[] = {{0, EventKind::motion, 1, 2}, {0, EventKind::button, 0, 0}, {7, EventKind::key, 0, 0},
-                                {7, EventKind::motion, 65535, 0}, {9, EventKind::quit, 0, 0}};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_TRUE(script_events[i].frame == want[i].frame && script_events[i].kind == want[i].kind &&
-                    script_events[i].x == want[i].x && script_events[i].y == want[i].y) << i;
-    ASSERT_EQ(parse({"--frames", "50", "--depth", "1:bgr", "--save", "3,10-12,49,20-35/7", "--expect", "e"}), 0);
-    EXPECT_TRUE(settings.frames == 50 && settings.depth == 1 && settings.reversed && !settings.out_dir);
+    ASSERT_TRUE(parse_script_text("s", "# tour\n\n0 motion 1 2 # first\r\n0\tbutton\n  7 key\n7 motion 65535 0\n9 quit\n9 none"));
+    ASSERT_EQ(script_count, 6);
+    const ScriptEvent want[] = {{0, {InputKind::motion, 1, 2}}, {0, {InputKind::button, 0, 0}},
+                                {7, {InputKind::key, 0, 0}},     {7, {InputKind::motion, 65535, 0}},
+                                {9, {InputKind::quit, 0, 0}},    {9, {InputKind::none, 0, 0}}};
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(script_events[i].frame, want[i].frame);
+        EXPECT_EQ(script_events[i].input.kind, want[i].input.kind);
+        EXPECT_EQ(script_events[i].input.x, want[i].input.x);
+        EXPECT_EQ(script_events[i].input.y, want[i].input.y);
+    }
+    // Values apart or after '=', and options abbreviated.
+    ASSERT_EQ(parse({"--frames", "50", "--dep=1:bgr", "--save", "3,10-12,49,20-35/7", "--expect=e"}), 0);
+    EXPECT_EQ(settings.frames, 50);
+    EXPECT_EQ(settings.depth, 1);
+    EXPECT_TRUE(settings.reversed);
+    EXPECT_STREQ(settings.expect_dir, "e");
+    EXPECT_EQ(settings.out_dir, nullptr);
     for (int64_t f = 0; f < 50; ++f)
         EXPECT_EQ(frame_saved(f), f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34) << f;
-    EXPECT_TRUE(settings.fps == 60 && !settings.video);
+    EXPECT_EQ(settings.fps, 60);
+    EXPECT_EQ(settings.video, nullptr);
     // A clip saves no frame unless asked to.
     ASSERT_EQ(parse({"--frames", "9", "--video", "a/b.c.WebM", "--fps", "1000"}), 0);
-    EXPECT_TRUE(settings.fps == 1000 && settings.video == std::string("a/b.c.WebM") && settings.save_count == 0);
+    EXPECT_EQ(settings.fps, 1000);
+    EXPECT_STREQ(settings.video, "a/b.c.WebM");
+    EXPECT_EQ(settings.save_count, 0);
     ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
-    EXPECT_TRUE(frame_saved(4) && !frame_saved(8));
+    EXPECT_TRUE(frame_saved(4));
+    EXPECT_FALSE(frame_saved(8));
 }
 
 TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
     const struct { const char* script; std::vector<std::string> args; const char* problem; } cases[] = {
         {"# c\n1 key\nx motion 1 2", {}, "f:3: bad frame number 'x'"},
         {"5 # only a comment", {}, "f:1: missing event after the frame number"},
-        {"5 Key 1", {}, "f:1: unknown event (expected motion, button, key or quit): 'Key'"},
+        {"5 Key 1", {}, "f:1: unknown event (expected motion, button, key, quit or none): 'Key'"},
         {"5 motion 65536 0", {}, "f:1: bad X (0..65535) '65536'"},
         {"5 button now", {}, "f:1: unexpected word 'now'"},
         {"10 key\n\n5 key", {}, "f:3: frame goes back in time: '5'"},
         {"5 key\n10 key\n7 key", {}, "f:3: frame goes back in time: '7'"},  // against the previous event
-        {nullptr, {"--frame", "5"}, "unknown option '--frame' (see --help)"},
+        {nullptr, {"--frams", "5"}, "unknown option '--frams' (see --help)"},
+        {nullptr, {"--frames", "5", "x"}, "unknown option 'x' (see --help)"},
+        {nullptr, {"--f", "5"}, "ambiguous option '--f' (see --help)"},
+        {nullptr, {"--check=yes"}, "--check takes no value"},
+        {nullptr, {"--depth", "2", "--fr"}, "--frames needs a value"},
+        {nullptr, {"--print-inputs", "--out", "o"},
+         "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--random", ""}, "--random: bad seed '' (0..4294967295)"},
@@ -73,7 +95,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--fps", "30"}, "--fps needs --video"}};
     for (const auto& c : cases) {
         EXPECT_TRUE(c.script ? !parse_script_text("f", c.script) : parse(c.args) == 2) << c.problem;
-        EXPECT_STREQ(problem, c.problem);
+        EXPECT_STREQ(problem.text, c.problem);
     }
 }
 
@@ -113,7 +135,8 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     ASSERT_EQ(run_in(root, "", "--frames 3 --save 1,2 --hash-list ref/hashes.txt").status, 0);
     std::string hashes(std::istreambuf_iterator<char>(std::ifstream(root + "/ref/hashes.txt").rdbuf()), {});
     const Ran same = run_in(root, "", "--frames 3 --save 1,2 --expect ref");
-    EXPECT_TRUE(same.status == 0 && same.err.empty()) << same.err;
+    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.err, "");
     ASSERT_EQ(hashes.size(), 60u);
     const std::string hash = hashes.substr(43, 16);
     std::ofstream(root + "/ref/hashes.txt") << hashes.replace(43, 16, "0123456789abcdef");
@@ -125,6 +148,35 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     ASSERT_TRUE(read_png((root + "/ref/frame-000002.actual.png").c_str(), rgb.data()));
     EXPECT_EQ(picture_hash(rgb.data()), std::stoull(hash, nullptr, 16));
     EXPECT_EQ(tree(root), (std::set<std::string>{"ref", "ref/hashes.txt", "ref/frame-000002.actual.png"}));
+    fs::remove_all(root);
+}
+
+// The printed inputs, replayed as a script, draw the frames of the run they came from: random bursts that queue
+// several inputs in one frame and ignored releases included. The tour's clicks are where the gallery looks.
+TEST(CaptureTool, PrintedInputsReplayTheSameFrames) {
+    const std::string root = testing::TempDir() + "capture_inputs_" + std::to_string(getpid());
+    fs::remove_all(root);
+    fs::create_directories(root);
+    const auto text = [&](const std::string& name) {
+        return std::string(std::istreambuf_iterator<char>(std::ifstream(root + "/" + name).rdbuf()), {});
+    };
+    const std::string frames = " --frames 1000 --save 0-999/37 --hash-list ";
+    ASSERT_EQ(run_in(root, "", "--random 5 --frames 1000 --print-inputs >inputs.txt").status, 0);
+    ASSERT_EQ(run_in(root, "", "--random 5" + frames + "random.txt").status, 0);
+    ASSERT_EQ(run_in(root, "", "--script inputs.txt" + frames + "script.txt").status, 0);
+    EXPECT_EQ(text("script.txt"), text("random.txt"));
+    EXPECT_EQ(text("random.txt").size(), 28u * 30);
+    const std::string inputs = text("inputs.txt");
+    EXPECT_NE(inputs.find(" none\n"), std::string::npos);
+    std::set<std::string> frames_seen;
+    int32_t lines = 0;
+    for (size_t at = 0; at < inputs.size(); at = inputs.find('\n', at) + 1, ++lines) {
+        frames_seen.insert(inputs.substr(at, inputs.find(' ', at) - at));
+    }
+    EXPECT_LT(frames_seen.size() + 10, static_cast<size_t>(lines)) << "no burst of several inputs in one frame";
+    ASSERT_EQ(run_in(root, "", "--frames 650 --print-inputs >tour.txt").status, 0);
+    EXPECT_EQ(text("tour.txt"), "0 motion 400 300\n90 motion 250 180\n180 motion 330 250\n300 button\n"
+                                "310 motion 200 330\n420 motion 450 200\n600 button\n610 motion 360 150\n");
     fs::remove_all(root);
 }
 
@@ -153,11 +205,13 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
         // Bad input.
         {"", "", "--depth 5 --out out", 2, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)", {}},
         {"", "printf '0 motion 10 10\\n4 wiggle\\n' >s.txt", "--script s.txt --out out", 2,
-         "s.txt:2: unknown event (expected motion, button, key or quit): 'wiggle'", {"s.txt"}},
+         "s.txt:2: unknown event (expected motion, button, key, quit or none): 'wiggle'", {"s.txt"}},
         {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
         {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
-        {"", ": >f", "--hash-list f/hashes.txt", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
-        {"", "mkdir ref", "--expect ref", 2, "ref/hashes.txt: cannot read: No such file or directory", {"ref"}},
+        {"", ": >f", "--hash-list f/hashes.txt --out out", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
+        {"", "mkdir ref", "--expect ref --out out", 2, "ref/hashes.txt: cannot read: No such file or directory", {"ref"}},
+        // A rename would put a file in place of a pipe or device, such as /dev/stdout.
+        {"", "mkfifo h.txt", "--hash-list h.txt --out out", 2, "cannot write h.txt: not a regular file", {"h.txt"}},
         {"cat >\"$out\"", "", "--video clip.avi --out out", 2,
          "--video: unknown kind of clip 'clip.avi' (the name must end in .webm, .mp4, .mkv or .apng)", {}},
         {"cat >\"$out\"", "", "--video missing/clip.webm --out out", 2,

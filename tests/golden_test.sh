@@ -15,24 +15,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 mode=${1:-check}
 capture=${2:-$here/../build/ringfield-capture}
 long_frames=${3:-6000}
+# An emulator's command, split into words on purpose.
+# shellcheck disable=SC2206
 runner=(${RINGFIELD_RUNNER:-})
 status=0
 
-# name, depth, run options, frames to save
-runs=()
-for depth in 1 1:bgr 2 2:bgr 3 3:bgr 4 4:bgr; do
-    runs+=("d${depth/:/-}|$depth|--frames 130 --script $here/golden/script.txt|10,39,50,79,85,129")
-done
-for depth in 2 4:bgr; do
-    runs+=("long-d${depth/:/-}|$depth|--frames $long_frames --random 5|49-$((long_frames - 1))/50")
-done
-kept="10 50 85"
-
-for run in "${runs[@]}"; do
-    IFS='|' read -r name depth options save <<<"$run"
-    dir=$here/golden/$name
-    # shellcheck disable=SC2206
-    command=("${runner[@]}" "$capture" --depth "$depth" $options --save "$save")
+# One run: its folder under golden/, depth, frames to save, then its options.
+run() {
+    local name=$1 depth=$2 save=$3 dir=$here/golden/$1 out f
+    shift 3
+    local command=("${runner[@]}" "$capture" --depth "$depth" "$@" --save "$save")
     if [ "$mode" = record ]; then
         out=$(mktemp -d)
         mkdir -p "$dir"
@@ -46,9 +38,17 @@ for run in "${runs[@]}"; do
         rm -f "$dir"/*.actual.png "$dir"/*.diff.png
         "${command[@]}" --expect "$dir" || status=1
     fi
+}
+
+kept="10 50 85"
+for depth in 1 1:bgr 2 2:bgr 3 3:bgr 4 4:bgr; do
+    run "d${depth/:/-}" "$depth" 10,39,50,79,85,129 --frames 130 --script "$here/golden/script.txt"
+done
+for depth in 2 4:bgr; do
+    run "long-d${depth/:/-}" "$depth" "49-$((long_frames - 1))/50" --frames "$long_frames" --random 5
 done
 if [ "$status" -ne 0 ]; then
     echo "golden frames differ. After an intended change of the picture, re-record them with:" >&2
-    echo "  bash tests/golden_test.sh record ${capture}" >&2
+    echo "  bash tests/golden_test.sh record '${capture}'" >&2
 fi
 exit "$status"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/capture.h"
+#include "capture/png.h"
 
 namespace {
 

@@ -1,0 +1,31 @@
+// The inputs of a run: a script's, the built-in tour's or random pointer
+// input from a seed. Each joins the core's input queue at its frame, and
+// every frame takes one, as the desktop program takes one event a frame.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "frame/frame.h"
+
+constexpr int32_t max_script_events = 100000;
+
+struct ScriptEvent {
+    int64_t frame;  // the frame at which the input joins the queue
+    Input input;
+};
+
+extern ScriptEvent script_events[max_script_events];
+extern int32_t script_count;
+
+// Parses a whole script text; `name` is used in messages (in `problem`).
+bool parse_script_text(const char* name, const char* text);
+// Reads and parses the chosen script, or the tour; nothing for random input.
+bool load_script();
+
+// Back to before frame 0: the queue empty, the first input next.
+void inputs_restart();
+// Queues the inputs due at `frame` and takes the one that frame acts on.
+// With `listing`, each input that joins the queue is written to it as a
+// script line, so that the list replayed as a script gives the same frames.
+Input next_input(int64_t frame, std::FILE* listing);
