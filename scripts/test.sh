@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Every group the suite needs; the demo group also builds build/.
-bash scripts/setup.sh demo tests browser cross
+bash scripts/setup.sh demo tests browser cross windows
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRINGFIELD_SANITIZE=ON
 cmake --build build-sanitize -j "$(nproc)"
 
