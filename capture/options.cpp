@@ -45,6 +45,7 @@ const char* const usage_text =
     "  --fps N           the clip's frame rate, 1..1000 (default 60)\n"
     "  --check           verify angles, scene and buffer words after every frame\n"
     "  --help            show this text\n"
+    "  --version         show the version\n"
     "\n"
     "Options may be abbreviated and take their value as --name=value too.\n"
     "Exit status: 0 done, 1 a frame differs or a check, write or encoding failed,\n"
@@ -52,12 +53,13 @@ const char* const usage_text =
 
 // getopt_long's codes for the options, clear of any character.
 enum Code : int {
-    help = 256, check, print_inputs, frames, depth, script, random, save, out, expect, hash_list, video, fps
+    help = 256, version, check, print_inputs, frames, depth, script, random, save, out, expect, hash_list, video, fps
 };
 
 constexpr int req = required_argument;
 constexpr option options[] = {
-    {"help", no_argument, nullptr, help},   {"check", no_argument, nullptr, check},
+    {"help", no_argument, nullptr, help},   {"version", no_argument, nullptr, version},
+    {"check", no_argument, nullptr, check},
     {"print-inputs", no_argument, nullptr, print_inputs}, {"frames", req, nullptr, frames},
     {"depth", req, nullptr, depth},         {"script", req, nullptr, script}, {"random", req, nullptr, random},
     {"save", req, nullptr, save},           {"out", req, nullptr, out},       {"expect", req, nullptr, expect},
@@ -220,6 +222,10 @@ int parse_options(int argc, char** argv) {
         if (code == -1) break;
         if (code == help) {
             std::fputs(usage_text, stdout);
+            return 1;
+        }
+        if (code == version) {
+            std::fputs("ringfield-capture " RINGFIELD_VERSION "\n", stdout);
             return 1;
         }
         fps_given = fps_given || code == fps;

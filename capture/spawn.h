@@ -13,6 +13,9 @@ struct Child {
     std::FILE* messages;  // its standard output and error, read back at the end
 };
 
+// Null where child programs can be started, otherwise why they cannot.
+const char* child_unavailable();
+
 // The first executable regular file of that name along PATH, as a shell
 // would find it.
 bool find_program(const char* name, Path& path);

@@ -124,3 +124,5 @@ bool child_wait(Child& child, const char* name, Message& why) {
     }
     return waited >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+const char* child_unavailable() { return nullptr; }

@@ -49,6 +49,7 @@ Child encoder{-1, -1, nullptr};
 bool video_format_known(const char* path) { return format_of(path) != nullptr; }
 
 bool video_ready(const char* clip, Message& why) {
+    if (const char* reason = child_unavailable()) return format(why, "%s", reason), false;
     if (!find_program("ffmpeg", ffmpeg)) {
         format(why, "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)");
         return false;

@@ -10,7 +10,7 @@
 cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH ringfield_root)
 
 set(ringfield_layers screen trig rings transform raster present frame)
-set(ringfield_platforms app capture web)
+set(ringfield_platforms app capture web windows)
 set(ringfield_platform_headers frame/frame.h screen/screen.h)
 
 # screen/ is header-only: the screen's size and centre.

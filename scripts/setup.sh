@@ -12,7 +12,9 @@
 #   cross    the aarch64 and s390x cross builds: qemu-user, the cross
 #            compilers, and each target's libpng, zlib and GoogleTest
 #            unpacked into build-target/
-#   windows  the Windows build: the MinGW-w64 compiler, its zlib, and wine
+#   windows  the Windows build: the MinGW-w64 compiler, its zlib, wine, and
+#            GoogleTest and libpng built for Windows into build-target/ from
+#            Debian's sources
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,7 +36,7 @@ for group in "${groups[@]}"; do
       command -v node >/dev/null || packages+=(nodejs npm)
       ;;
     cross) packages+=(qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu) ;;
-    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64) ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest dpkg-dev cmake) ;;
     *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross or windows)" >&2; exit 2 ;;
   esac
 done
@@ -87,6 +89,57 @@ unpack_targets() {
   done
 }
 
+# GoogleTest and libpng for the Windows build, built with its toolchain file
+# into build-target/ (zlib is Debian's libz-mingw-w64-dev): GoogleTest from
+# the sources Debian's googletest package ships, libpng from Debian's own
+# source package. Debian's default apt sources have no source entries; one is
+# derived from the machine's own (same archive, suites and keys) into a file
+# of its own.
+build_windows_libraries() {
+  local toolchain root gtest_version source_dir png_source version
+  toolchain=$(pwd)/cmake/x86_64-w64-mingw32.cmake
+  root=$(pwd)/build-target/x86_64-w64-mingw32
+  mkdir -p "$root"
+  gtest_version=$(dpkg-query -W -f='${Version}' googletest)
+  if [ "$(cat "$root/gtest-built" 2>/dev/null)" != "$gtest_version" ]; then
+  rm -rf build-target/gtest-windows
+  cmake -S /usr/src/googletest -B build-target/gtest-windows -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$root/usr" >/dev/null
+  cmake --build build-target/gtest-windows -j "$(nproc)" >/dev/null
+  cmake --install build-target/gtest-windows >/dev/null
+  echo "$gtest_version" >"$root/gtest-built"
+  fi
+  [ ! -f "$root/png-built" ] || return 0
+  if [ -z "$(apt-cache showsrc libpng1.6 2>/dev/null)" ]; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+      "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/ringfield-deb-src.sources >/dev/null
+  else
+    grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' |
+      "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/ringfield-deb-src.list >/dev/null
+  fi
+  "${sudo_cmd[@]}" apt-get update -q
+  fi
+  source_dir=$(mktemp -d)
+  # apt's download user must be able to write there when run as root.
+  [ "$(id -u)" -ne 0 ] || ! id _apt >/dev/null 2>&1 || chown _apt "$source_dir"
+  # The newest version the archive serves: a mirror can list a source version
+  # whose files it does not hold yet.
+  for version in $(apt-cache showsrc libpng1.6 | awk '/^Version:/ { print $2 }' | sort -rV); do
+  (cd "$source_dir" && apt-get source -q "libpng1.6=$version" >/dev/null 2>&1) && break
+  done
+  png_source=$(find "$source_dir" -mindepth 1 -maxdepth 1 -type d -name 'libpng*')
+  [ -n "$png_source" ] || { echo "setup.sh: could not fetch libpng's Debian source package" >&2; exit 1; }
+  rm -rf build-target/png-windows
+  cmake -S "$png_source" -B build-target/png-windows -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Release -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+  -DCMAKE_INSTALL_PREFIX="$root/usr" >/dev/null
+  cmake --build build-target/png-windows -j "$(nproc)" >/dev/null
+  cmake --install build-target/png-windows >/dev/null
+  rm -rf "$source_dir"
+  echo "$version" >"$root/png-built"
+}
+
 for group in "${groups[@]}"; do
   case "$group" in
     demo)
@@ -99,5 +152,6 @@ for group in "${groups[@]}"; do
       (cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
       ;;
     cross) unpack_targets ;;
+    windows) build_windows_libraries ;;
   esac
 done

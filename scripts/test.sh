@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs and builds everything, then runs the whole suite twice: the normal
 # optimised build and an AddressSanitizer + UndefinedBehaviorSanitizer build;
-# then the unit tests and golden frames on aarch64 and s390x under emulation.
+# then the unit tests and golden frames on aarch64 and s390x under emulation,
+# and the Windows build's tests under wine.
 # Everything is installed first, so a test skipped for a missing tool is a
 # failure here too: the run ends with a line naming every skipped test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Every group the suite needs; the demo group also builds build/.
-bash scripts/setup.sh demo tests browser cross
+bash scripts/setup.sh demo tests browser cross windows
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRINGFIELD_SANITIZE=ON
 cmake --build build-sanitize -j "$(nproc)"
 
@@ -43,6 +44,9 @@ for build in build build-sanitize; do
 done
 # Under emulation a skipped unit test fails cross.sh itself.
 bash scripts/cross.sh || status=1
+# The Windows build's tests under wine, in a report of their own.
+bash scripts/windows.sh || status=1
+[ ! -f build-windows/junit.xml ] || skipped_tests build-windows build-windows/junit.xml >>"$skips"
 
 if [ -s "$skips" ]; then
     names=$(sed 's/:.*//; s| |/|' "$skips" | paste -sd, - | sed 's/,/, /g')

@@ -8,8 +8,10 @@
 # picture still wrong at its deadline fails.
 #   bash tests/smoke_test.sh [path/to/ringfield]
 # Exits 77 (skipped) when a tool it needs is missing.
+# RINGFIELD_RUNNER, when set, runs the program (wine for ringfield.exe, say).
 set -euo pipefail
 program=${1:-$(dirname "$0")/../build/ringfield}
+runner=(${RINGFIELD_RUNNER:-})
 width=1280
 height=800
 
@@ -150,7 +152,7 @@ read -r seen _ < <(look)
 # In a sanitizer build, the window system's libraries (D-Bus and others that
 # SDL loads at run time) keep allocations to the end that LeakSanitizer
 # reports; ringfield itself allocates nothing, so leak checking is off here.
-ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "$program" >"$work/out" 2>"$work/err" &
+ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "${runner[@]}" "$program" >"$work/out" 2>"$work/err" &
 program_pid=$!
 
 # The program's windows, their state, map state and geometry, for a failure message.

@@ -1,0 +1,60 @@
+# The package a user downloads: cpack from the build folder, then its
+# contents, and for the Debian package the dependencies dpkg-shlibdeps found.
+#   cmake -DBUILD=<build dir> -DKIND=DEB|ZIP -DVERSION=<x.y.z> -DPROGRAMS=ringfield,... -P package_test.cmake
+# Says SKIPPED (the test's skip pattern) when dpkg-deb is missing for a Debian package.
+cmake_minimum_required(VERSION 3.25)
+string(REPLACE "," ";" PROGRAMS "${PROGRAMS}")
+list(REMOVE_ITEM PROGRAMS "")
+set(out "${BUILD}/package_test")
+file(REMOVE_RECURSE "${out}")
+if(KIND STREQUAL "DEB")
+  find_program(dpkg_deb dpkg-deb)
+  find_program(dpkg_shlibdeps dpkg-shlibdeps)
+  if(NOT dpkg_deb OR NOT dpkg_shlibdeps)
+    message("package test: SKIPPED: dpkg-deb or dpkg-shlibdeps is not on PATH (apt-get install dpkg-dev)")
+    return()
+  endif()
+endif()
+execute_process(COMMAND "${CMAKE_CPACK_COMMAND}" --config "${BUILD}/CPackConfig.cmake" -G ${KIND} -B "${out}"
+                RESULT_VARIABLE result OUTPUT_VARIABLE log ERROR_VARIABLE log)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cpack failed: ${log}")
+endif()
+
+if(KIND STREQUAL "ZIP")
+  set(file "${out}/ringfield-${VERSION}-windows-x86_64.zip")
+  set(top ringfield-${VERSION}-windows-x86_64)
+  list(TRANSFORM PROGRAMS PREPEND ${top}/ OUTPUT_VARIABLE wanted)
+  list(TRANSFORM wanted APPEND .exe)
+  list(APPEND wanted ${top}/README.md)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E tar tf "${file}" RESULT_VARIABLE result OUTPUT_VARIABLE listing)
+else()
+  file(GLOB file "${out}/ringfield_${VERSION}_*.deb")
+  list(TRANSFORM PROGRAMS PREPEND ./usr/bin/ OUTPUT_VARIABLE wanted)
+  list(APPEND wanted ./usr/share/applications/ringfield.desktop)
+  execute_process(COMMAND "${dpkg_deb}" --fsys-tarfile "${file}" COMMAND tar tf - RESULT_VARIABLE result OUTPUT_VARIABLE listing)
+endif()
+if(NOT result EQUAL 0 OR NOT EXISTS "${file}")
+  message(FATAL_ERROR "no readable package ${file}: ${log}")
+endif()
+string(REPLACE "\n" ";" listing "${listing}")
+foreach(path IN LISTS wanted)
+  if(NOT path IN_LIST listing)
+    message(FATAL_ERROR "${file} lacks ${path}; it holds: ${listing}")
+  endif()
+endforeach()
+
+if(KIND STREQUAL "DEB")
+  execute_process(COMMAND "${dpkg_deb}" --field "${file}" Package Version Architecture Depends
+                  OUTPUT_VARIABLE fields RESULT_VARIABLE result)
+  # The C library, libpng for the capture tool and SDL 1.2 for the program,
+  # each found by dpkg-shlibdeps with a version floor.
+  foreach(want "Package: ringfield\n" "Version: ${VERSION}\n" "Architecture: [a-z0-9]+\n"
+          "libc6 \\(>= " "libpng16-16 \\(>= " "libsdl1\\.2[a-z-]* \\(>= ")
+    if(NOT fields MATCHES "${want}")
+      message(FATAL_ERROR "${file}: no '${want}' in its fields:\n${fields}")
+    endif()
+  endforeach()
+endif()
+file(REMOVE_RECURSE "${out}")
+message("package test: ${file} holds ${wanted}")

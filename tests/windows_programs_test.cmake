@@ -1,0 +1,42 @@
+# Each Windows program stands alone and says what it is: it loads no DLL but
+# those every Windows has, and its version resource carries the project's
+# version as its file and product version, and an icon.
+#   cmake -DVERSION=<x.y.z> -DOBJDUMP=<objdump> -DFILES=a.exe,b.exe -P windows_programs_test.cmake
+cmake_minimum_required(VERSION 3.25)
+# A string as the resource stores it: UTF-16, little-endian, in hex.
+function(utf16_hex text out)
+  string(HEX "${text}" hex)
+  string(REGEX REPLACE "(..)" "\\100" hex "${hex}")
+  set(${out} "${hex}" PARENT_SCOPE)
+endfunction()
+string(REPLACE "," ";" FILES "${FILES}")
+list(REMOVE_ITEM FILES "")
+set(system_dlls KERNEL32.dll USER32.dll GDI32.dll msvcrt.dll)
+foreach(file IN LISTS FILES)
+  execute_process(COMMAND "${OBJDUMP}" -p "${file}" OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+  string(REGEX MATCHALL "DLL Name: [^\n]+" dlls "${headers}")
+  if(NOT result EQUAL 0 OR NOT dlls)
+    message(FATAL_ERROR "${file}: ${OBJDUMP} cannot list its DLLs")
+  endif()
+  foreach(dll IN LISTS dlls)
+    string(REPLACE "DLL Name: " "" dll "${dll}")
+    if(NOT dll IN_LIST system_dlls)
+      message(FATAL_ERROR "${file} needs ${dll}, which is not part of Windows: link it statically")
+    endif()
+  endforeach()
+  file(READ "${file}" bytes HEX)
+  foreach(key FileVersion ProductVersion)
+    utf16_hex("${key}" key_hex)
+    utf16_hex("${VERSION}" version_hex)
+    # The key, its padding to a 4-byte boundary, then the value.
+    if(NOT bytes MATCHES "${key_hex}(0000)+${version_hex}0000")
+      message(FATAL_ERROR "${file}: no ${key} ${VERSION} in its version resource")
+    endif()
+  endforeach()
+  # The icon's group entry: a resource named RINGFIELD.
+  utf16_hex("RINGFIELD" name_hex)
+  if(NOT bytes MATCHES "${name_hex}")
+    message(FATAL_ERROR "${file}: no icon named ringfield")
+  endif()
+endforeach()
+message("Windows programs: ${FILES} need only system DLLs and carry version ${VERSION}")

@@ -1,0 +1,6 @@
+// The Windows program's entry: a GUI program, with no console.
+#include <windows.h>
+
+#include "windows/window.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return run_program(instance); }
