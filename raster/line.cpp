@@ -25,9 +25,31 @@ inline int32_t add_saturating(int32_t word, Channels colour) {
     return result;
 }
 
-// Bresenham on buffer indices: a step in x moves the index by 1, a step in
-// y by one row, so no pixel costs a multiplication or a bounds test. `add`
-// is called once per pixel with its index, in order from the start.
+// The longest segment on the screen has screen_width - 1 steps.
+constexpr int32_t max_major = screen_width - 1;
+
+// floor(2^32 / major) + 1 for every major of an on-screen segment: a little
+// over 2^32 / major, so that minor * step_scale[major] overshoots the exact
+// slope in 32.32 fixed point by at most minor units a step.
+constexpr auto step_scale = [] {
+    struct Table {
+        uint64_t at[max_major + 1];
+    } table{};
+    for (int32_t major = 1; major <= max_major; ++major) table.at[major] = (uint64_t{1} << 32) / major + 1;
+    return table;
+}();
+
+// Bresenham on buffer indices, without a branch per pixel: the minor
+// coordinate after n steps of Bresenham's error term is
+// floor((2 * minor * n + major) / (2 * major)), here a 32.32 fixed-point
+// sum started at one half. Its overshoot after n steps is under
+// n * minor <= 639^2 units of 2^-32, while a non-integer exact value lies at
+// least 2^32 / (2 * major) > 3 * 10^6 units below the next integer, and an
+// integer one is never undershot: the integer part is exact. The pixels
+// depend on nothing but n, so the data-dependent step of the error term
+// (a branch that mispredicts on segments of changing slope) is gone, and a
+// pixel costs no bounds test. `add` is called once per pixel with its index,
+// in order from the start.
 template <typename Add>
 void walk_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Add add) {
     int32_t dx = x1 - x0;
@@ -42,30 +64,19 @@ void walk_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Add add) {
         step_y = -screen_width;
         dy = -dy;
     }
-    int32_t major;
-    int32_t minor;
-    int32_t straight;
-    if (dx > dy) {
-        major = dx;
-        minor = dy;
-        straight = step_x;
-    } else {
-        major = dy;
-        minor = dx;
-        straight = step_y;
-    }
-    const int32_t diagonal = step_x + step_y;
+    // Equal spans step along y, as the error term's ties do.
+    const bool x_major = dx > dy;
+    const int32_t major = x_major ? dx : dy;
+    const int32_t minor = x_major ? dy : dx;
+    const int32_t straight = x_major ? step_x : step_y;
+    const int32_t across = x_major ? step_y : step_x;
+    const uint64_t slope = static_cast<uint64_t>(minor) * step_scale.at[major];
+    uint64_t position = uint64_t{1} << 31;
     int32_t index = row_offset[y0] + x0;
-    int32_t error = 2 * minor - major;
-    const int32_t straight_inc = 2 * minor;
-    const int32_t diagonal_inc = 2 * minor - 2 * major;
     for (int32_t n = 0; n <= major; ++n) {
-        add(index);
-        // Compilers make a branch of this; tried as a masked step, it was
-        // slower, the branch predicting well on the short ring segments.
-        const bool diag = error >= 0;
-        index += diag ? diagonal : straight;
-        error += diag ? diagonal_inc : straight_inc;
+        add(index + static_cast<int32_t>(position >> 32) * across);
+        index += straight;
+        position += slope;
     }
 }
 
