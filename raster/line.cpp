@@ -4,27 +4,49 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#elif defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
+
 namespace {
 
-// The three channels of a word as one small vector in the compiler's generic
-// vector type (lowered to SSE2 on x86-64, to scalar code where there is none).
-typedef uint8_t Channels __attribute__((vector_size(4)));
-
 // The saturating add of accum_add_pixel on all three channels at once, for
-// addends within 0..255 packed like a word: each channel grows by at most its
-// room below 255. The top byte ends up 0, as composing the channels would
-// leave it.
-inline int32_t add_saturating(int32_t word, Channels colour) {
+// addends within 0..255 packed like a word: one saturating byte add where
+// the target has one (SSE2 on x86-64, WebAssembly SIMD), else each channel
+// grows by at most its room below 255 in the compiler's generic vector type.
+// The top byte ends up 0, as composing the channels would leave it.
+#if defined(__SSE2__)
+using Colour = __m128i;
+inline Colour packed_colour(uint32_t packed) { return _mm_cvtsi32_si128(static_cast<int32_t>(packed)); }
+inline int32_t add_saturating(int32_t word, Colour colour) {
+    return _mm_cvtsi128_si32(_mm_adds_epu8(_mm_cvtsi32_si128(word & 0x00FFFFFF), colour));
+}
+#elif defined(__wasm_simd128__)
+using Colour = v128_t;
+inline Colour packed_colour(uint32_t packed) { return wasm_i32x4_make(static_cast<int32_t>(packed), 0, 0, 0); }
+inline int32_t add_saturating(int32_t word, Colour colour) {
+    return wasm_i32x4_extract_lane(wasm_u8x16_add_sat(wasm_i32x4_make(word & 0x00FFFFFF, 0, 0, 0), colour), 0);
+}
+#else
+typedef uint8_t Colour __attribute__((vector_size(4)));
+inline Colour packed_colour(uint32_t packed) {
+    Colour colour;
+    std::memcpy(&colour, &packed, sizeof colour);
+    return colour;
+}
+inline int32_t add_saturating(int32_t word, Colour colour) {
     const uint32_t channels = static_cast<uint32_t>(word) & 0x00FFFFFFu;
-    Channels a;
+    Colour a;
     std::memcpy(&a, &channels, sizeof a);
-    const Channels room = ~a;
-    const Channels sum = a + (colour < room ? colour : room);
+    const Colour room = ~a;
+    const Colour sum = a + (colour < room ? colour : room);
     int32_t result;
     std::memcpy(&result, &sum, sizeof result);
     return result;
 }
-
+#endif
 // The longest segment on the screen has screen_width - 1 steps.
 constexpr int32_t max_major = screen_width - 1;
 
@@ -92,7 +114,6 @@ void draw_line_add(int32_t* buffer, int32_t x0, int32_t y0, int32_t x1, int32_t 
     // An addend of 255 or more saturates its channel whatever it held.
     const auto clamp = [](int32_t v) { return static_cast<uint32_t>(v > 255 ? 255 : v); };
     const uint32_t packed = (clamp(red) << 16) | (clamp(green) << 8) | clamp(blue);
-    Channels colour;
-    std::memcpy(&colour, &packed, sizeof colour);
+    const Colour colour = packed_colour(packed);
     walk_line(x0, y0, x1, y1, [&](int32_t index) { buffer[index] = add_saturating(buffer[index], colour); });
 }
