@@ -245,19 +245,6 @@ double cpu_us() {
     return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) * 1e-3;
 }
 
-// What one reading of that clock adds to an interval between two readings
-// (a system call: about 1 - 3 us here, so it would weigh on small stages):
-// the least mean over a few rounds of back-to-back readings.
-double clock_cost_us() {
-    double best = 1e9;
-    for (int round = 0; round < 5; ++round) {
-        const double start = cpu_us();
-        for (int n = 0; n < 200; ++n) cpu_us();
-        best = std::min(best, (cpu_us() - start) / 201);
-    }
-    return best;
-}
-
 // The stages of a frame as frame_input, frame_render and frame_present run
 // them, each timed in the frame's own order and state (the cache as the
 // stage before left it, the rings as they move), so that they add up to
@@ -270,7 +257,6 @@ void BM_FrameStages(benchmark::State& state) {
     restore(snapshots[state.range(0)]);
     const PixelLayout& target = targets[state.range(1)];
     double total[stage_count] = {};
-    const double cost = clock_cost_us();
     for (auto _ : state) {
         const double t0 = cpu_us();
         frame_input(pointer());
@@ -288,8 +274,11 @@ void BM_FrameStages(benchmark::State& state) {
         const double t5 = cpu_us();
         frame_present(target);
         const double t6 = cpu_us();
+        // Each interval holds one clock reading besides its stage; a reading
+        // costs 1 - 3 us here (a system call), varying with the load, so
+        // every frame measures it afresh.
+        const double cost = cpu_us() - t6;
         benchmark::ClobberMemory();
-        // Each interval holds one clock reading besides its stage.
         total[0] += (t1 - t0) + (t3 - t2) - 2 * cost;
         total[1] += t2 - t1 - cost;
         total[2] += t4 - t3 - cost;
