@@ -17,6 +17,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <ctime>
 #include <vector>
 
 #include "frame/frame_internal.h"
@@ -235,6 +236,59 @@ void BM_Frame(benchmark::State& state) {
     }
 }
 
+// --- the whole frame, stage by stage -----------------------------------------
+
+// CPU time of this thread, in µs: the clock the summary's figures use.
+double cpu_us() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) * 1e-3;
+}
+
+// The stages of a frame as frame_input, frame_render and frame_present run
+// them, each timed in the frame's own order and state (the cache as the
+// stage before left it, the rings as they move), so that they add up to
+// the whole frame. Counters hold each stage's µs per frame.
+constexpr int stage_count = 5;
+const char* const stage_names[stage_count] = {"input+angles+animator", "fade", "view+projection", "ring drawing",
+                                              "conversion"};
+
+void BM_FrameStages(benchmark::State& state) {
+    restore(snapshots[state.range(0)]);
+    const PixelLayout& target = targets[state.range(1)];
+    double total[stage_count] = {};
+    for (auto _ : state) {
+        const double t0 = cpu_us();
+        frame_input(pointer());
+        advance_angles();
+        const Scene& scene = scenes[scene_mode];
+        const double t1 = cpu_us();
+        accum_fade(accum_buffer, scene.fade);
+        const double t2 = cpu_us();
+        scene.animate();
+        const double t3 = cpu_us();
+        update_view(angle_x, angle_y, angle_z);
+        project_points(0, point_count);
+        const double t4 = cpu_us();
+        draw_rings();
+        const double t5 = cpu_us();
+        frame_present(target);
+        const double t6 = cpu_us();
+        // Each interval holds one clock reading besides its stage; a reading
+        // costs 1 - 3 us here (a system call), varying with the load, so
+        // every frame measures it afresh.
+        const double cost = cpu_us() - t6;
+        benchmark::ClobberMemory();
+        total[0] += (t1 - t0) + (t3 - t2) - 2 * cost;
+        total[1] += t2 - t1 - cost;
+        total[2] += t4 - t3 - cost;
+        total[3] += t5 - t4 - cost;
+        total[4] += t6 - t5 - cost;
+    }
+    for (int s = 0; s < stage_count; ++s)
+        state.counters[stage_names[s]] = benchmark::Counter(total[s], benchmark::Counter::kAvgIterations);
+}
+
 void each_scene(benchmark::internal::Benchmark* b) { b->DenseRange(0, scene_count - 1); }
 
 BENCHMARK(BM_Floor)->Arg(2)->Arg(4)->Unit(benchmark::kMicrosecond);
@@ -246,6 +300,7 @@ BENCHMARK(BM_ViewProject)->Apply(each_scene)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawRings)->Apply(each_scene)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Convert)->ArgsProduct({{0, 1, 2}, {1, 2, 3, 4}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Frame)->ArgsProduct({{0, 1, 2}, {2, 4}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameStages)->ArgsProduct({{0, 1, 2}, {2, 4}})->Unit(benchmark::kMicrosecond);
 
 // --- the summary -------------------------------------------------------------
 
@@ -259,10 +314,14 @@ public:
             if (run.error_occurred) continue;
             const std::string name = run.run_name.str();
             const double us = run.GetAdjustedCPUTime() * to_us(run.time_unit);
-            if (run.run_type == Run::RT_Aggregate) {
-                if (run.aggregate_name == "median") medians[name] = us;
-            } else if (run.repetitions <= 1) {
-                medians[name] = us;
+            const bool take = run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median"
+                                                                : run.repetitions <= 1;
+            if (!take) continue;
+            medians[name] = us;
+            if (name.starts_with("BM_FrameStages/")) {
+                double sum = 0.0;
+                for (const auto& [counter, value] : run.counters) sum += value.value;
+                stage_sums[name.substr(std::strlen("BM_FrameStages/"))] = sum;
             }
         }
     }
@@ -285,7 +344,7 @@ public:
             if (name.starts_with("BM_Convert/")) share = get("BM_FloorWrite/" + name_bytes);
             if ((name.starts_with("BM_Frame/") || name.starts_with("BM_Convert/")) && name_bytes == "4")
                 floor = floor4;
-            if (name.starts_with("BM_Floor")) continue;
+            if (name.starts_with("BM_Floor") || name.starts_with("BM_FrameStages/")) continue;
             std::printf("  %-22s %10.1f %9.2f", name.c_str() + 3, us, ratio(us, floor));
             if (share > 0.0) std::printf(" %9.2f", ratio(us, share));
             std::printf("\n");
@@ -303,6 +362,14 @@ public:
             const double mean = sum / scene_count;
             std::printf("  whole frame at %d bytes per pixel, mean of the scenes: %.1f us = %.2f x floor\n",
                         bytes, mean, ratio(mean, bytes == 2 ? floor2 : floor4));
+        }
+        // The stages timed in the frame's order against the whole frame
+        // timed with no clock inside it: what no stage accounts for.
+        for (const auto& [args, sum] : stage_sums) {
+            const double whole = get("BM_Frame/" + args);
+            if (whole > 0.0)
+                std::printf("  stages of frame %s add up to %.1f us, the whole frame %.1f us (%+.1f %%)\n",
+                            args.c_str(), sum, whole, 100.0 * (sum - whole) / whole);
         }
     }
 
@@ -322,6 +389,7 @@ private:
     static double ratio(double a, double b) { return b > 0.0 ? a / b : 0.0; }
 
     std::map<std::string, double> medians;
+    std::map<std::string, double> stage_sums;  // by scene/bytes: the stages of BM_FrameStages added up
 };
 
 }  // namespace

@@ -39,6 +39,21 @@ bool on_screen(int32_t x, int32_t y) {
            static_cast<uint32_t>(y) < static_cast<uint32_t>(screen_height);
 }
 
+// Points 0..ring_points - 2 of the ring starting at b, the ones its segments
+// join, all on the screen.
+bool ring_on_screen(int32_t b) {
+    bool all = true;
+    for (int32_t k = 0; k <= ring_points - 2; ++k) all &= on_screen(screen_x[b + k], screen_y[b + k]);
+    return all;
+}
+
+// Both ends past the same edge: clipping rejects the segment at once, so
+// it need not be called (rings at the eye's plane lie far off the screen).
+bool beside_screen(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    return (x0 < 0 && x1 < 0) || (x0 >= screen_width && x1 >= screen_width) || (y0 < 0 && y1 < 0) ||
+           (y0 >= screen_height && y1 >= screen_height);
+}
+
 }  // namespace
 
 bool queue_push(InputQueue& queue, Input input) {
@@ -93,19 +108,28 @@ void next_scene() {
 void draw_rings() {
     for (int32_t r = 0; r < ring_count; ++r) {
         const int32_t b = r * ring_points;
+        const int32_t red = ring_red[r], green = ring_green[r], blue = ring_blue[r];
         // 38 segments along points 0..38, then the closing one from 0 to 38;
-        // point 39 is joined to nothing.
+        // point 39 is joined to nothing. Most rings lie wholly on the screen,
+        // where clipping would hand back every segment unchanged.
+        if (ring_on_screen(b)) {
+            for (int32_t k = 0; k < ring_points - 2; ++k) {
+                draw_line_add(accum_buffer, screen_x[b + k], screen_y[b + k], screen_x[b + k + 1],
+                              screen_y[b + k + 1], red, green, blue);
+            }
+            draw_line_add(accum_buffer, screen_x[b], screen_y[b], screen_x[b + ring_points - 2],
+                          screen_y[b + ring_points - 2], red, green, blue);
+            continue;
+        }
         for (int32_t k = 0; k <= ring_points - 2; ++k) {
             const int32_t from = k < ring_points - 2 ? b + k : b;
             const int32_t to = k < ring_points - 2 ? b + k + 1 : b + ring_points - 2;
             const int32_t x0 = screen_x[from], y0 = screen_y[from], x1 = screen_x[to], y1 = screen_y[to];
-            // Most segments lie wholly on the screen, where clipping would
-            // hand back the ends unchanged.
             if (on_screen(x0, y0) && on_screen(x1, y1)) {
-                draw_line_add(accum_buffer, x0, y0, x1, y1, ring_red[r], ring_green[r], ring_blue[r]);
-            } else if (clip_segment(x0, y0, x1, y1, 0, screen_width - 1, 0, screen_height - 1)) {
-                draw_line_add(accum_buffer, clip_x0, clip_y0, clip_x1, clip_y1,
-                              ring_red[r], ring_green[r], ring_blue[r]);
+                draw_line_add(accum_buffer, x0, y0, x1, y1, red, green, blue);
+            } else if (!beside_screen(x0, y0, x1, y1) &&
+                       clip_segment(x0, y0, x1, y1, 0, screen_width - 1, 0, screen_height - 1)) {
+                draw_line_add(accum_buffer, clip_x0, clip_y0, clip_x1, clip_y1, red, green, blue);
             }
         }
     }

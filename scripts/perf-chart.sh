@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Turns ringfield-bench's JSON output into one chart: each stage of a frame
-# at 2 bytes per pixel, per scene, beside its share of the floor. Prints the
-# figures it plots as a Markdown table, so that text can quote the same ones.
+# at 2 bytes per pixel, per scene, timed in the frame's own order and state
+# (BM_FrameStages), their sum beside the whole frame timed on its own
+# (BM_Frame), and each beside its share of the floor. Prints the figures it
+# plots as a Markdown table, so that text can quote the same ones.
 #   build/bench/ringfield-bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
 #       --benchmark_format=json --benchmark_out=bench.json
 #   bash scripts/perf-chart.sh bench.json [docs/performance.svg]
@@ -24,7 +26,11 @@ times=$(jq -r '
   | (map(select(.run_type == "aggregate" and .aggregate_name == "median"))) as $median
   | (if ($median | length) > 0 then $median else map(select(.run_type == "iteration")) end) as $runs
   | select($runs | length > 0)
-  | "\(.[0].run_name)\t\($runs | map(us) | add / length)"' "$json" 2>/dev/null) ||
+  | "\(.[0].run_name)\t\($runs | map(us) | add / length)",
+    # The stages of BM_FrameStages are counters, in µs already.
+    (.[0].run_name as $name | select($name | startswith("BM_FrameStages/"))
+     | ["input+angles+animator", "fade", "view+projection", "ring drawing", "conversion"][] as $stage
+     | "\($name):\($stage)\t\($runs | map(.[$stage]) | add / length)")' "$json" 2>/dev/null) ||
   { echo "perf-chart: $json is not ringfield-bench JSON output" >&2; exit 1; }
 how=$(jq -r '
   (if any(.benchmarks[]; .run_type == "aggregate") then
@@ -38,14 +44,27 @@ get() {
   echo "$value"
 }
 
-# stage label, benchmark name (S stands for the scene), its share of the floor
+# stage label, benchmark name (SCENE stands for the scene; SUM adds up the
+# stages), its share of the floor
 stages=(
-  "fade|BM_Fade/S|BM_FloorPass"
-  "view + projection|BM_ViewProject/S|"
-  "ring drawing|BM_DrawRings/S|"
-  "conversion|BM_Convert/S/2|BM_FloorWrite/2"
-  "whole frame|BM_Frame/S/2|BM_Floor/2"
+  "input, angles, animator|BM_FrameStages/SCENE/2:input+angles+animator|"
+  "fade|BM_FrameStages/SCENE/2:fade|BM_FloorPass"
+  "view + projection|BM_FrameStages/SCENE/2:view+projection|"
+  "ring drawing|BM_FrameStages/SCENE/2:ring drawing|"
+  "conversion|BM_FrameStages/SCENE/2:conversion|BM_FloorWrite/2"
+  "sum of the stages|SUM|BM_Floor/2"
+  "whole frame|BM_Frame/SCENE/2|BM_Floor/2"
 )
+stage_sum() {
+  local scene=$1 total=0 part
+  for part in "input+angles+animator" fade "view+projection" "ring drawing" conversion; do
+    total=$(awk -v a="$total" -v b="$(get "BM_FrameStages/$scene/2:$part")" 'BEGIN { print a + b }')
+  done
+  echo "$total"
+}
+pick() {
+  if [ "$1" = SUM ]; then stage_sum "$2"; else get "${1/SCENE/$2}"; fi
+}
 
 data=$(mktemp)
 trap 'rm -f "$data"' EXIT
@@ -53,7 +72,7 @@ table="| stage | scene 0 | scene 1 | scene 2 | mean | floor share | mean / share
 |---|---|---|---|---|---|---|"
 for stage in "${stages[@]}"; do
   IFS='|' read -r label bench share <<<"$stage"
-  s0=$(get "${bench/S/0}"); s1=$(get "${bench/S/1}"); s2=$(get "${bench/S/2}")
+  s0=$(pick "$bench" 0); s1=$(pick "$bench" 1); s2=$(pick "$bench" 2)
   floor=NaN
   [ -n "$share" ] && floor=$(get "$share")
   # The tick under each group: the stage, and the mean as a multiple of its share.
@@ -67,13 +86,13 @@ for stage in "${stages[@]}"; do
 done
 
 case "$out" in
-  *.png) terminal='pngcairo size 1000,560 enhanced font "sans,11" background "white"' ;;
-  *) terminal='svg size 1000,560 dynamic enhanced font "sans,13" background "white"' ;;
+  *.png) terminal='pngcairo size 1200,560 enhanced font "sans,11" background "white"' ;;
+  *) terminal='svg size 1200,560 dynamic enhanced font "sans,13" background "white"' ;;
 esac
 gnuplot <<EOF
 set terminal $terminal
 set output "$out"
-set title "ringfield: time per frame stage at 2 bytes per pixel, beside its share of the floor\n{/*0.8 $how}"
+set title "ringfield: time per frame stage at 2 bytes per pixel, in the frame's order, beside its share of the floor\n{/*0.8 $how}"
 set ylabel "µs of CPU per call"
 set style data histograms
 set style histogram clustered gap 1

@@ -71,3 +71,32 @@ TEST(Line, RandomSegmentsMatchPlainBresenhamAndStayInBox) {
     EXPECT_EQ(std::count(black.begin(), black.end(), 0), screen_pixels) << "a line wrote outside its bounding box";
     EXPECT_TRUE(got == want) << "lines differ from plain Bresenham";
 }
+
+// The longest segments, where the fixed-point minor step comes closest to rounding wrong: from every
+// corner to every pixel of the two far edges, each pixel where plain Bresenham puts it.
+TEST(Line, LongestSegmentsFromEveryCornerMatchPlainBresenham) {
+    fill_row_offset();
+    std::vector<std::pair<int32_t, int32_t>> ends;
+    for (int32_t x = 0; x < 640; ++x) ends.push_back({x, 479});
+    for (int32_t y = 0; y < 480; ++y) ends.push_back({639, y});
+    for (int corner = 0; corner < 4; ++corner) {
+        const bool flip_x = corner & 1, flip_y = corner & 2;
+        for (auto [ex, ey] : ends) {
+            const int32_t x0 = flip_x ? 639 : 0, y0 = flip_y ? 479 : 0;
+            const int32_t x1 = flip_x ? 639 - ex : ex, y1 = flip_y ? 479 - ey : ey;
+            accum_clear(accum_buffer);
+            draw_line_add(accum_buffer, x0, y0, x1, y1, 0, 0, 1);
+            const int32_t dx = std::abs(x1 - x0), dy = std::abs(y1 - y0), major = std::max(dx, dy);
+            int32_t missing = 0;
+            for (int32_t k = 0, x = x0, y = y0, error = 2 * std::min(dx, dy) - major; k <= major; ++k) {
+                missing += accum_buffer[y * 640 + x] != 1;
+                const bool diagonal = error >= 0;
+                if (diagonal || dx > dy) x += x1 >= x0 ? 1 : -1;
+                if (diagonal || dx <= dy) y += y1 >= y0 ? 1 : -1;
+                error += 2 * std::min(dx, dy) - (diagonal ? 2 * major : 0);
+            }
+            ASSERT_EQ(missing, 0) << x0 << "," << y0 << " - " << x1 << "," << y1;
+            ASSERT_EQ(std::count(std::begin(accum_buffer), std::end(accum_buffer), 1), major + 1);
+        }
+    }
+}
