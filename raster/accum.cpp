@@ -16,48 +16,73 @@ int32_t compose(int32_t red, int32_t green, int32_t blue) {
     return (red << 16) | (green << 8) | blue;
 }
 
-// Sixteen channel bytes (four words) at a time, in the compiler's generic
-// vector type: plain operators, lowered to SSE2 on x86-64 and to whatever the
-// target has elsewhere.
-typedef uint8_t Bytes16 __attribute__((vector_size(16)));
-typedef int32_t Signed4 __attribute__((vector_size(16)));
+// Channel bytes, Width at a time (four words in 16, eight in 32), in the
+// compiler's generic vector types: plain operators, lowered to SSE2 or AVX2
+// on x86-64 and to whatever the target has elsewhere.
+template <int Width>
+struct Vectors {
+    typedef uint8_t Bytes __attribute__((vector_size(Width)));
+    typedef int32_t Signed __attribute__((vector_size(Width)));
+};
 
-// Four words, byte by byte. With d the channel's excess over amount + 1
+// Width bytes, byte by byte. With d the channel's excess over amount + 1
 // (saturating at 0), the faded channel is d + min(d, 1): c - amount above the
 // threshold, 0 at or below it. The top byte of each word gets a threshold no
 // byte exceeds, so it is cleared as composing the channels would; a black
 // word fades to black anyway. No byte of the result exceeds the byte it came
 // from, so a byte-wise max with the negative words (all else masked to 0)
-// puts those back unchanged, without a branch.
-inline void fade_four(unsigned char* at, Bytes16 above, Bytes16 one) {
-    Bytes16 v;
+// puts those back unchanged, without a branch. The vectors go by reference:
+// the 32-byte copy is inlined into its AVX2 caller, and by value the
+// compiler would warn of an ABI it never uses.
+template <int Width>
+inline void fade_vector(unsigned char* at, const typename Vectors<Width>::Bytes& above,
+                        const typename Vectors<Width>::Bytes& one) {
+    using Bytes = typename Vectors<Width>::Bytes;
+    using Signed = typename Vectors<Width>::Signed;
+    Bytes v;
     std::memcpy(&v, at, sizeof v);
-    const Bytes16 negative = reinterpret_cast<Bytes16>(reinterpret_cast<Signed4>(v) >> 31);
-    const Bytes16 d = v - (v < above ? v : above);
-    Bytes16 faded = d + (d < one ? d : one);
-    const Bytes16 kept = v & negative;
+    const Bytes negative = reinterpret_cast<Bytes>(reinterpret_cast<Signed>(v) >> 31);
+    const Bytes d = v - (v < above ? v : above);
+    Bytes faded = d + (d < one ? d : one);
+    const Bytes kept = v & negative;
     faded = faded > kept ? faded : kept;
     std::memcpy(at, &faded, sizeof faded);
 }
 
-// The whole buffer, eight words a step. Little-endian byte order only;
+// The whole buffer, two vectors a step. Little-endian byte order only;
 // `amount` within 0..253, so that amount + 1 is still a byte.
+template <int Width>
 void fade_bytes(int32_t* buffer, int32_t amount) {
-    Bytes16 above;
-    Bytes16 one;
-    for (int k = 0; k < 16; ++k) {
+    typename Vectors<Width>::Bytes above;
+    typename Vectors<Width>::Bytes one;
+    for (int k = 0; k < Width; ++k) {
         above[k] = static_cast<uint8_t>(k % 4 == 3 ? 255 : amount + 1);
         one[k] = 1;
     }
     auto* bytes = reinterpret_cast<unsigned char*>(buffer);
-    static_assert(screen_pixels % 8 == 0);
-    for (int32_t i = 0; i < 4 * screen_pixels; i += 32) {
-        fade_four(bytes + i, above, one);
-        fade_four(bytes + i + 16, above, one);
+    static_assert(4 * screen_pixels % (2 * Width) == 0);
+    for (int32_t i = 0; i < 4 * screen_pixels; i += 2 * Width) {
+        fade_vector<Width>(bytes + i, above, one);
+        fade_vector<Width>(bytes + i + Width, above, one);
     }
 }
 
+#if RINGFIELD_WIDE_VECTORS
+RINGFIELD_WIDE void fade_bytes_wide(int32_t* buffer, int32_t amount) { fade_bytes<32>(buffer, amount); }
+#endif
+
 }  // namespace
+
+bool wide_vectors_supported() {
+#if RINGFIELD_WIDE_VECTORS
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+bool wide_vectors = wide_vectors_supported();
 
 void fill_row_offset() {
     for (int32_t y = 0; y < screen_height; ++y) row_offset[y] = y * screen_width;
@@ -69,7 +94,13 @@ void accum_clear(int32_t* buffer) {
 
 void accum_fade(int32_t* buffer, int32_t amount) {
     if (std::endian::native == std::endian::little && amount >= 0 && amount <= 253) {
-        fade_bytes(buffer, amount);
+#if RINGFIELD_WIDE_VECTORS
+        if (wide_vectors) {
+            fade_bytes_wide(buffer, amount);
+            return;
+        }
+#endif
+        fade_bytes<16>(buffer, amount);
         return;
     }
     // A channel at or below amount + 1 goes straight to black, so every
