@@ -5,6 +5,10 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
 #include "raster/raster.h"
 
@@ -94,6 +98,7 @@ struct Vectors {
     typedef uint32_t Words __attribute__((vector_size(Width)));
     typedef int32_t Signed __attribute__((vector_size(Width)));
     typedef uint16_t Halves __attribute__((vector_size(Width)));
+    typedef uint8_t Bytes __attribute__((vector_size(Width)));
 };
 typedef Vectors<16>::Words Words4;
 typedef Vectors<16>::Halves Halves8;
@@ -148,6 +153,59 @@ void present_row4(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out, cons
     static_assert(screen_width % step == 0);
     for (int32_t x = 0; x < screen_width; x += step) {
         const auto v = map_words<Width, RedUp, GreenUp, BlueUp>(m, opaque, black, row + x);
+        std::memcpy(out + 4 * x, &v, sizeof v);
+    }
+}
+
+// 4-byte layouts whose channels are the word's own bytes, in its order or
+// with red and blue swapped (a canvas's layout): the mapping is a mask, or a
+// byte shuffle, one instruction on targets that shuffle bytes (AVX2,
+// WebAssembly, NEON), instead of three shifts, masks and adds.
+enum class ByteOrder { other, same, swapped };
+
+ByteOrder byte_order(const PixelLayout& l) {
+    if (l.bytes_per_pixel != 4 || l.red_loss || l.green_loss || l.blue_loss || l.green_shift != 8) {
+        return ByteOrder::other;
+    }
+    if (l.red_shift == 16 && l.blue_shift == 0) return ByteOrder::same;
+    if (l.red_shift == 0 && l.blue_shift == 16) return ByteOrder::swapped;
+    return ByteOrder::other;
+}
+
+// Bytes 2, 1, 0 of each word in that order, and a zero byte on top. In
+// WebAssembly a swizzle, whose indices past the last lane give zero bytes:
+// measured under node, the conversion takes a fifth less time than with a
+// shuffle of the word and a vector of zeros.
+template <int Width, std::size_t... I>
+inline typename Vectors<Width>::Bytes swap_red_blue(const typename Vectors<Width>::Bytes& v,
+                                                    std::index_sequence<I...>) {
+#if defined(__wasm_simd128__)
+    return reinterpret_cast<typename Vectors<Width>::Bytes>(
+        wasm_i8x16_swizzle(v128_t(v), wasm_i8x16_const(2, 1, 0, -128, 6, 5, 4, -128, 10, 9, 8, -128, 14, 13, 12, -128)));
+#else
+    const typename Vectors<Width>::Bytes zero = {};
+    return __builtin_shufflevector(v, zero, (I % 4 == 3 ? Width : I - I % 4 + 2 - I % 4)...);
+#endif
+}
+
+template <int Width, ByteOrder Order>
+void present_row_bytes(WordMap, uint32_t opaque, uint32_t black, uint8_t* out, const int32_t* row) {
+    using Words = typename Vectors<Width>::Words;
+    using Signed = typename Vectors<Width>::Signed;
+    using Bytes = typename Vectors<Width>::Bytes;
+    for (int32_t x = 0; x < screen_width; x += Width / 4) {
+        Words w;
+        std::memcpy(&w, row + x, sizeof w);
+        const auto lit = reinterpret_cast<Words>(reinterpret_cast<Signed>(w) > 0);
+        Words mapped;
+        if constexpr (Order == ByteOrder::same) {
+            mapped = w & 0x00FFFFFFu;
+        } else {
+            const auto bytes = reinterpret_cast<Bytes>(w);
+            mapped = reinterpret_cast<Words>(swap_red_blue<Width>(bytes, std::make_index_sequence<Width>{}));
+        }
+        mapped |= opaque;
+        const Words v = (mapped & lit) | (black & ~lit);
         std::memcpy(out + 4 * x, &v, sizeof v);
     }
 }
@@ -296,6 +354,12 @@ RINGFIELD_WIDE void present_row_wide(WordMap m, uint32_t opaque, uint32_t black,
     }
 }
 
+template <ByteOrder Order>
+RINGFIELD_WIDE void present_row_bytes_wide(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out,
+                                           const int32_t* row) {
+    present_row_bytes<32, Order>(m, opaque, black, out, row);
+}
+
 template <int Size, int Directions>
 constexpr RowWords wide_row_for() {
     return present_row_wide<Size, (Directions & 4) != 0, (Directions & 2) != 0, (Directions & 1) != 0>;
@@ -313,13 +377,40 @@ int directions(const WordMap& m) {
 }
 
 // The converters that map whole words (1, 3 and 4 bytes a pixel, and 2 in
-// the AVX2 copy), given the row functions for each direction.
-void present_mapped(const PixelLayout& target, const int32_t* buffer, const RowWords* rows) {
+// the AVX2 copy), every row through one row function.
+void present_rows(const PixelLayout& target, const int32_t* buffer, RowWords row) {
     const WordMap m = word_map(target);
-    const RowWords row = rows[directions(m)];
     for (int32_t y = 0; y < screen_height; ++y) {
         row(m, target.opaque, target.black, row_start(target, y), buffer + row_offset[y]);
     }
+}
+
+// The row functions for each direction.
+void present_mapped(const PixelLayout& target, const int32_t* buffer, const RowWords* rows) {
+    present_rows(target, buffer, rows[directions(word_map(target))]);
+}
+
+// Where the 16-byte code shuffles bytes in one instruction; SSE2 does not.
+#if defined(__wasm_simd128__) || defined(__aarch64__)
+constexpr bool narrow_byte_shuffle = true;
+#else
+constexpr bool narrow_byte_shuffle = false;
+#endif
+
+void present_bpp4(const PixelLayout& target, const int32_t* buffer) {
+    const ByteOrder order = little_endian ? byte_order(target) : ByteOrder::other;
+#if RINGFIELD_WIDE_VECTORS
+    if (wide_vectors) {
+        if (order == ByteOrder::same) present_rows(target, buffer, present_row_bytes_wide<ByteOrder::same>);
+        else if (order == ByteOrder::swapped) present_rows(target, buffer, present_row_bytes_wide<ByteOrder::swapped>);
+        else present_mapped(target, buffer, wide_rows_by_direction<4>);
+        return;
+    }
+#endif
+    if (order == ByteOrder::same) present_rows(target, buffer, present_row_bytes<16, ByteOrder::same>);
+    else if (order == ByteOrder::swapped && narrow_byte_shuffle) {
+        present_rows(target, buffer, present_row_bytes<16, ByteOrder::swapped>);
+    } else present_mapped(target, buffer, rows_by_direction<4>);
 }
 
 // The 2-byte converter works on eight pixels in 16-bit lanes: the low halves
@@ -435,15 +526,7 @@ void present_surface(const PixelLayout& target, const int32_t* buffer) {
 #endif
         present_mapped(target, buffer, rows_by_direction<3>);
         break;
-    case 4:
-#if RINGFIELD_WIDE_VECTORS
-        if (wide_vectors) {
-            present_mapped(target, buffer, wide_rows_by_direction<4>);
-            break;
-        }
-#endif
-        present_mapped(target, buffer, rows_by_direction<4>);
-        break;
+    case 4: present_bpp4(target, buffer); break;
     default: break;  // unknown depth: nothing converts
     }
 }

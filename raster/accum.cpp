@@ -5,6 +5,19 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#elif defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
+
+#if RINGFIELD_WIDE_VECTORS
+// The 32-byte helpers are only ever inlined into the AVX2 copy, so the ABI
+// for passing their vectors without AVX, which the compiler warns about, is
+// never used.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 alignas(64) int32_t accum_buffer[screen_pixels];
 int32_t row_offset[screen_height];
 
@@ -25,15 +38,34 @@ struct Vectors {
     typedef int32_t Signed __attribute__((vector_size(Width)));
 };
 
+// max(v - a, 0) byte by byte: one instruction where the target has one
+// (SSE2, AVX2, WebAssembly); the compiler does not find it in the generic
+// form, a min and a subtract.
+template <typename Bytes>
+inline Bytes subtract_saturating(const Bytes& v, const Bytes& a) {
+#if defined(__SSE2__)
+    if constexpr (sizeof v == 16) return reinterpret_cast<Bytes>(_mm_subs_epu8(__m128i(v), __m128i(a)));
+#elif defined(__wasm_simd128__)
+    if constexpr (sizeof v == 16) return reinterpret_cast<Bytes>(wasm_u8x16_sub_sat(v128_t(v), v128_t(a)));
+#endif
+    return v - (v < a ? v : a);
+}
+
+#if RINGFIELD_WIDE_VECTORS
+// The AVX2 one; only ever inlined into the AVX2 copy of the fade.
+__attribute__((target("avx2"))) inline Vectors<32>::Bytes subtract_saturating(const Vectors<32>::Bytes& v,
+                                                                             const Vectors<32>::Bytes& a) {
+    return reinterpret_cast<Vectors<32>::Bytes>(_mm256_subs_epu8(__m256i(v), __m256i(a)));
+}
+#endif
+
 // Width bytes, byte by byte. With d the channel's excess over amount + 1
 // (saturating at 0), the faded channel is d + min(d, 1): c - amount above the
 // threshold, 0 at or below it. The top byte of each word gets a threshold no
 // byte exceeds, so it is cleared as composing the channels would; a black
 // word fades to black anyway. No byte of the result exceeds the byte it came
 // from, so a byte-wise max with the negative words (all else masked to 0)
-// puts those back unchanged, without a branch. The vectors go by reference:
-// the 32-byte copy is inlined into its AVX2 caller, and by value the
-// compiler would warn of an ABI it never uses.
+// puts those back unchanged, without a branch.
 template <int Width>
 inline void fade_vector(unsigned char* at, const typename Vectors<Width>::Bytes& above,
                         const typename Vectors<Width>::Bytes& one) {
@@ -42,7 +74,7 @@ inline void fade_vector(unsigned char* at, const typename Vectors<Width>::Bytes&
     Bytes v;
     std::memcpy(&v, at, sizeof v);
     const Bytes negative = reinterpret_cast<Bytes>(reinterpret_cast<Signed>(v) >> 31);
-    const Bytes d = v - (v < above ? v : above);
+    const Bytes d = subtract_saturating(v, above);
     Bytes faded = d + (d < one ? d : one);
     const Bytes kept = v & negative;
     faded = faded > kept ? faded : kept;
