@@ -395,6 +395,15 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --narrow: the 16-byte vector code where the 32-byte copies would run,
+    // to see what a processor without AVX2 gets.
+    const auto narrow = std::find_if(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--narrow") == 0; });
+    if (narrow != argv + argc) {
+        wide_vectors = false;
+        std::copy(narrow + 1, argv + argc + 1, narrow);
+        --argc;
+    }
+    benchmark::AddCustomContext("vectors", wide_vectors ? "32-byte (AVX2)" : "16-byte");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     make_targets();
