@@ -40,7 +40,11 @@ void update_view(int32_t angle_x, int32_t angle_y, int32_t angle_z) {
 }
 
 void transform_points(const Matrix4& m, int32_t first, int32_t last) {
-    const float* e = m.e;
+    // The matrix in locals, widened once: the points are stored as floats,
+    // like the matrix, so the compiler cannot tell that the stores leave it
+    // alone and would load it again for every point.
+    double e[12];
+    for (int k = 0; k < 12; ++k) e[k] = m.e[k];
     for (int32_t i = first; i < last; ++i) {
         const double x = model_x[i];
         const double y = model_y[i];
