@@ -97,8 +97,9 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
 
 // Frame dumps are written far more often than read. zlib's fastest level
 // with no row filter takes a sixth of the time of libpng's defaults (level
-// 6, every filter tried on each row), and on these pictures, rings glowing
-// on black, the files come out a little smaller too.
+// 6, every filter tried on each row); the files stay near the same size
+// (the tour's first 600 frames a twentieth smaller, its first 6000 an eighth
+// larger).
 // Only POD locals live across the setjmp, none changed after it, so the jump
 // back skips no destructor and reads no stale value.
 size_t encode_png(const uint8_t* rgb, uint8_t* out, Message& why) {
