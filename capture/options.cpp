@@ -5,7 +5,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
+#include "capture/jobs.h"
 #include "capture/options.h"
 #include "capture/video.h"
 
@@ -44,6 +46,8 @@ const char* const usage_text =
     "                    .mkv (FFV1, lossless) or .apng (lossless)\n"
     "  --fps N           the clip's frame rate, 1..1000 (default 60)\n"
     "  --check           verify angles, scene and buffer words after every frame\n"
+    "  --jobs N          threads encoding and reading PNG files, 1..64 (default:\n"
+    "                    the number of cores)\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"
@@ -53,7 +57,7 @@ const char* const usage_text =
 
 // getopt_long's codes for the options, clear of any character.
 enum Code : int {
-    help = 256, version, check, print_inputs, frames, depth, script, random, save, out, expect, hash_list, video, fps
+    help = 256, version, check, print_inputs, frames, depth, script, random, save, out, expect, hash_list, video, fps, jobs
 };
 
 constexpr int req = required_argument;
@@ -64,6 +68,7 @@ constexpr option options[] = {
     {"depth", req, nullptr, depth},         {"script", req, nullptr, script}, {"random", req, nullptr, random},
     {"save", req, nullptr, save},           {"out", req, nullptr, out},       {"expect", req, nullptr, expect},
     {"hash-list", req, nullptr, hash_list}, {"video", req, nullptr, video},   {"fps", req, nullptr, fps},
+    {"jobs", req, nullptr, jobs},
     {nullptr, 0, nullptr, 0}};
 
 const char* name_of(int code) {
@@ -156,6 +161,10 @@ bool take_option(int code, const char* value) {
         settings.video = value;
         if (video_format_known(value)) return true;
         return refuse("--video: unknown kind of clip '%s' (the name must end in .webm, .mp4, .mkv or .apng)", value);
+    case jobs:
+        if (!number_option("jobs", "count", value, 1, max_jobs, &number)) return false;
+        settings.jobs = static_cast<int32_t>(number);
+        return true;
     default:
         if (!number_option("fps", "frame rate", value, 1, 1000, &number)) return false;
         settings.fps = static_cast<int32_t>(number);
@@ -211,6 +220,9 @@ int parse_options(int argc, char** argv) {
     settings.depth = 2;
     settings.save_count = -1;  // the last frame, once --frames is known
     settings.fps = 60;
+    // 0 when the count of cores is unknown.
+    const unsigned cores = std::thread::hardware_concurrency();
+    settings.jobs = static_cast<int32_t>(cores < 1 ? 1 : cores > max_jobs ? max_jobs : cores);
     problem.text[0] = '\0';
     bool fps_given = false;
     opterr = 0;  // the messages are this tool's own

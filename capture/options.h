@@ -27,6 +27,7 @@ struct CaptureSettings {
     int64_t save_step[max_save_ranges];  // every step-th frame from the first
     const char* video;       // the clip every frame goes into, or null
     int32_t fps;             // the clip's frames per second
+    int32_t jobs;            // threads encoding and reading PNG files
 };
 
 extern CaptureSettings settings;

@@ -9,12 +9,20 @@
 #include "frame/frame.h"
 
 constexpr int32_t rgb_size = screen_pixels * 3;
+// Room for one encoded picture: above libpng's size for a screen of RGB
+// stored uncompressed.
+constexpr int32_t png_capacity = rgb_size * 5 / 4 + 65536;
 
 // A picture of the given layout as RGB, each field widened to 8 bits.
 void picture_rgb(const PixelLayout& layout, uint8_t* rgb);
 // FNV-1a over the RGB bytes: the identity of a picture in hashes.txt.
 uint64_t picture_hash(const uint8_t* rgb);
+// Encodes a picture into `out` (png_capacity bytes) and returns its size, or
+// 0 with `why` set. Threads may encode at once, each into its own buffer.
+size_t encode_png(const uint8_t* rgb, uint8_t* out, Message& why);
 // A failed write leaves no file behind and returns false with `why` set.
+// One thread only: it encodes into a buffer of its own.
 bool write_png(const char* path, const uint8_t* rgb, Message& why);
-// False when the file is missing, not a PNG or not the screen's size.
+// False when the file is missing, not a PNG or not the screen's size. Threads
+// may read at once.
 bool read_png(const char* path, uint8_t* rgb);

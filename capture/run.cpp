@@ -1,6 +1,8 @@
 // The capture loop: inputs queued as they come due and one taken per frame,
 // the frame run on a picture in memory, and its picture saved, hashed,
-// compared or sent to the clip.
+// compared or sent to the clip. The core runs on this thread alone; workers
+// (capture/jobs.h) encode the saved frames and read their references back,
+// and this thread writes them in frame order.
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
@@ -9,6 +11,7 @@
 
 #include "capture/files.h"
 #include "capture/inputs.h"
+#include "capture/jobs.h"
 #include "capture/options.h"
 #include "capture/png.h"
 #include "capture/run.h"
@@ -20,9 +23,8 @@ namespace {
 int64_t frames_run;
 
 uint8_t picture[screen_pixels * 4];
-uint8_t actual_rgb[rgb_size];
-uint8_t expected_rgb[rgb_size];
-uint8_t diff_rgb[rgb_size];
+// A frame sent to the clip but not saved.
+uint8_t clip_rgb[rgb_size];
 
 constexpr int32_t max_references = 4096;
 int64_t reference_frame[max_references];
@@ -60,22 +62,18 @@ bool read_references() {
     return ok || refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", hashes_path.text, number);
 }
 
-bool state_sound(int64_t frame) {
+bool state_sound(int64_t frame, Message& why) {
     const CoreState state = core_state();
     const int32_t* const buffer = core_buffer();
     for (int32_t a : {state.angle_x, state.angle_y, state.angle_z}) {
-        if (a < 0 || a >= angle_steps) {
-            say("frame %" PRId64 ": angle %d out of 0..4095", frame, a);
-            return false;
-        }
+        if (a < 0 || a >= angle_steps) return format(why, "frame %" PRId64 ": angle %d out of 0..4095", frame, a), false;
     }
     if (state.scene < 0 || state.scene > last_scene) {
-        say("frame %" PRId64 ": scene %d", frame, state.scene);
-        return false;
+        return format(why, "frame %" PRId64 ": scene %d", frame, state.scene), false;
     }
     for (int32_t i = 0; i < screen_pixels; ++i) {
         if (buffer[i] < 0 || buffer[i] > 0xFFFFFF) {
-            say("frame %" PRId64 ": buffer word %d is 0x%08x", frame, i, static_cast<uint32_t>(buffer[i]));
+            format(why, "frame %" PRId64 ": buffer word %d is 0x%08x", frame, i, static_cast<uint32_t>(buffer[i]));
             return false;
         }
     }
@@ -86,22 +84,34 @@ bool frame_path(Path& path, const char* dir, int64_t frame, const char* suffix) 
     return format(path, "%s/frame-%06" PRId64 "%s", dir, frame, suffix);
 }
 
-// Same pixels stay as a dim grey copy of the reference; differing ones are red.
-int32_t make_diff() {
+// Same pixels stay as a dim grey copy of the reference; differing ones are
+// red. The diff takes the reference's place, pixel by pixel.
+int32_t make_diff(uint8_t* reference, const uint8_t* actual) {
     int32_t differing = 0;
     for (int32_t i = 0; i < screen_pixels; ++i) {
-        const uint8_t* e = expected_rgb + 3 * i;
-        const uint8_t* a = actual_rgb + 3 * i;
-        uint8_t* d = diff_rgb + 3 * i;
+        uint8_t* e = reference + 3 * i;
+        const uint8_t* a = actual + 3 * i;
         if (e[0] != a[0] || e[1] != a[1] || e[2] != a[2]) {
             ++differing;
-            d[0] = 255;
-            d[1] = d[2] = 0;
+            e[0] = 255;
+            e[1] = e[2] = 0;
         } else {
-            d[0] = d[1] = d[2] = static_cast<uint8_t>((e[0] + e[1] + e[2]) / 12);
+            e[0] = e[1] = e[2] = static_cast<uint8_t>((e[0] + e[1] + e[2]) / 12);
         }
     }
     return differing;
+}
+
+// A worker's part of a saved frame: its PNG encoded, its kept reference read
+// back and compared. It reads only settings, which stay fixed during the run.
+void prepare_frame(Slot& slot) {
+    if (slot.encoded) slot.encoded_size = encode_png(slot.rgb, slot.encoded, slot.why);
+    if (slot.reference) {
+        Path path;
+        slot.reference_kept = frame_path(path, settings.expect_dir, slot.frame, ".png") &&
+                              read_png(path.text, slot.reference);
+        slot.differing = slot.reference_kept ? make_diff(slot.reference, slot.rgb) : 0;
+    }
 }
 
 // A frame that differs from its reference is reported and the run goes on,
@@ -109,8 +119,8 @@ int32_t make_diff() {
 // written, or a broken invariant, ends the run.
 enum class Outcome { done, differs, failed };
 
-// The frame's picture is in actual_rgb.
-Outcome compare_frame(int64_t frame) {
+Outcome compare_frame(const Slot& slot) {
+    const int64_t frame = slot.frame;
     Path path, actual, diff;
     if (!frame_path(path, settings.expect_dir, frame, ".png") ||
         !frame_path(actual, settings.expect_dir, frame, ".actual.png") ||
@@ -120,12 +130,13 @@ Outcome compare_frame(int64_t frame) {
     }
     int32_t r = 0;
     while (r < reference_count && reference_frame[r] != frame) ++r;
-    const uint64_t hash = picture_hash(actual_rgb);
-    const bool picture_kept = read_png(path.text, expected_rgb);
-    const int32_t differing = picture_kept ? make_diff() : 0;
+    const uint64_t hash = slot.hash;
+    const bool picture_kept = slot.reference_kept;
+    const int32_t differing = slot.differing;
     if (r < reference_count && reference_hash[r] == hash && differing == 0) return Outcome::done;
     Message why;
-    const bool written = write_png(actual.text, actual_rgb, why) && (!picture_kept || write_png(diff.text, diff_rgb, why));
+    const bool written =
+        write_png(actual.text, slot.rgb, why) && (!picture_kept || write_png(diff.text, slot.reference, why));
     if (r == reference_count) {
         say("frame %" PRId64 ": no entry in %s", frame, hashes_path.text);
     } else {
@@ -142,25 +153,51 @@ Outcome compare_frame(int64_t frame) {
     return Outcome::differs;
 }
 
-Outcome save_frame(int64_t frame) {
+// The main thread's part of a saved frame, once a worker is done with it.
+Outcome write_frame(const Slot& slot) {
+    const int64_t frame = slot.frame;
     Path path;
     Message why;
     if (settings.out_dir && !frame_path(path, settings.out_dir, frame, ".png")) {
         say("cannot write frame %" PRId64 ": path too long in %s", frame, settings.out_dir);
         return Outcome::failed;
     }
-    if (settings.out_dir && !write_png(path.text, actual_rgb, why)) {
+    if (settings.out_dir && slot.encoded_size == 0) {
+        say("cannot write %s: %s", path.text, slot.why.text);
+        return Outcome::failed;
+    }
+    if (settings.out_dir && !write_file(path.text, slot.encoded, slot.encoded_size, why)) {
         say("cannot write %s: %s", path.text, why.text);
         return Outcome::failed;
     }
     char line[64];
-    const int length = std::snprintf(line, sizeof line, "frame-%06" PRId64 " %016" PRIx64 "\n", frame,
-                                     picture_hash(actual_rgb));
+    const int length = std::snprintf(line, sizeof line, "frame-%06" PRId64 " %016" PRIx64 "\n", frame, slot.hash);
     if (settings.hash_list && !atomic_write(hash_file, line, static_cast<size_t>(length), why)) {
         say("cannot write %s: %s", settings.hash_list, why.text);
         return Outcome::failed;
     }
-    return settings.expect_dir ? compare_frame(frame) : Outcome::done;
+    return settings.expect_dir ? compare_frame(slot) : Outcome::done;
+}
+
+// Writes the saved frames in flight, oldest first, until no more than `keep`
+// are left, waiting for the workers where needed, and then those already
+// done. Stops at the first failure.
+Outcome write_frames(int32_t keep) {
+    Outcome outcome = Outcome::done;
+    while (outcome != Outcome::failed) {
+        const Slot* slot = jobs_oldest(jobs_in_flight() > keep);
+        if (!slot) break;
+        outcome = std::max(outcome, write_frame(*slot));
+        jobs_release();
+    }
+    return outcome;
+}
+
+// A failure of a frame on this thread is told once the saved frames before
+// it are written: one of them may fail first, and the run stops at the first.
+Outcome fail_after_earlier(const Message& line) {
+    if (write_frames(0) != Outcome::failed) say("%s", line.text);
+    return Outcome::failed;
 }
 
 // The in-memory picture's layout for the settings' depth and channel order,
@@ -186,17 +223,27 @@ PixelLayout capture_layout() {
     return layout;
 }
 
-// What follows a frame's drawing: the checks, the clip and the saved frame.
+// What follows a frame's drawing: the checks, the clip, the saved frame
+// handed to the workers, and the frames they are done with written.
 Outcome after_frame(int64_t frame, const PixelLayout& target) {
-    if (settings.check && !state_sound(frame)) return Outcome::failed;
+    Message why, line;
+    if (settings.check && !state_sound(frame, why)) return fail_after_earlier(why);
     const bool saving = frame_saved(frame);
-    if (saving || settings.video) picture_rgb(target, actual_rgb);
-    Message why;
-    if (settings.video && !video_frame(actual_rgb, why)) {
-        say("cannot write %s: %s", settings.video, why.text);
-        return Outcome::failed;
+    // A slot free for this frame.
+    Outcome outcome = saving ? write_frames(jobs_slots() - 1) : Outcome::done;
+    if (outcome == Outcome::failed) return outcome;
+    uint8_t* const rgb = saving ? jobs_next().rgb : clip_rgb;
+    if (saving || settings.video) picture_rgb(target, rgb);
+    if (settings.video && !video_frame(rgb, why)) {
+        format(line, "cannot write %s: %s", settings.video, why.text);
+        return fail_after_earlier(line);
     }
-    return saving ? save_frame(frame) : Outcome::done;
+    if (saving) {
+        jobs_next().frame = frame;
+        jobs_next().hash = picture_hash(rgb);
+        jobs_hand();
+    }
+    return std::max(outcome, write_frames(jobs_slots()));
 }
 
 Outcome run_frames() {
@@ -213,7 +260,7 @@ Outcome run_frames() {
         frames_run = frame + 1;
         outcome = std::max(outcome, after_frame(frame, target));
     }
-    return outcome;
+    return outcome == Outcome::failed ? outcome : std::max(outcome, write_frames(0));
 }
 
 // The clip is kept and the hash list takes its name only after a whole run;
@@ -271,12 +318,20 @@ bool prepare_capture() {
 
 int run_capture() {
     Message why;
-    if (settings.video && !video_start(settings.video, settings.fps, why)) {
-        say("cannot write %s: %s", settings.video, why.text);
+    if (!jobs_start(settings.jobs, settings.out_dir != nullptr, settings.expect_dir != nullptr, prepare_frame, why)) {
+        say("%s", why.text);
         atomic_abandon(hash_file);
         return 1;
     }
-    return finish_outputs(run_frames()) == Outcome::done ? 0 : 1;
+    if (settings.video && !video_start(settings.video, settings.fps, why)) {
+        say("cannot write %s: %s", settings.video, why.text);
+        jobs_stop();
+        atomic_abandon(hash_file);
+        return 1;
+    }
+    const Outcome outcome = run_frames();
+    jobs_stop();
+    return finish_outputs(outcome) == Outcome::done ? 0 : 1;
 }
 
 int print_inputs() {

@@ -1,4 +1,5 @@
-// The capture tool: its option and script parsing, and how the tool itself refuses bad input.
+// The capture tool: its option and script parsing, how the tool itself refuses bad input, and the same files
+// from any number of worker threads.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/inputs.h"
@@ -60,6 +62,10 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
     EXPECT_TRUE(frame_saved(4));
     EXPECT_FALSE(frame_saved(8));
+    // One worker a core unless told.
+    EXPECT_EQ(settings.jobs, static_cast<int32_t>(std::max(1u, std::min(64u, std::thread::hardware_concurrency()))));
+    ASSERT_EQ(parse({"--jobs=64"}), 0);
+    EXPECT_EQ(settings.jobs, 64);
 }
 
 TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
@@ -92,7 +98,10 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--video", "a.mkv/b"}, "--video: unknown kind of clip 'a.mkv/b' (the name must end in .webm, .mp4, .mkv or .apng)"},
         {nullptr, {"--video", "a.mkv", "--fps", "1001"}, "--fps: bad frame rate '1001' (1..1000)"},
         {nullptr, {"--video", "a.mkv", "--fps", "-5"}, "--fps: bad frame rate '-5' (1..1000)"},
-        {nullptr, {"--fps", "30"}, "--fps needs --video"}};
+        {nullptr, {"--fps", "30"}, "--fps needs --video"},
+        {nullptr, {"--jobs", "0"}, "--jobs: bad count '0' (1..64)"},
+        {nullptr, {"--jobs", "65"}, "--jobs: bad count '65' (1..64)"},
+        {nullptr, {"--jobs", "2x"}, "--jobs: bad count '2x' (1..64)"}};
     for (const auto& c : cases) {
         EXPECT_TRUE(c.script ? !parse_script_text("f", c.script) : parse(c.args) == 2) << c.problem;
         EXPECT_STREQ(problem.text, c.problem);
@@ -127,6 +136,14 @@ std::set<std::string> tree(const std::string& dir) {
     return names;
 }
 
+std::string contents(const std::string& path) {
+    return std::string(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {});
+}
+
+// More workers than cores, so that frames finish out of order.
+const std::string many_jobs =
+    " --jobs " + std::to_string(std::min(64u, std::max(1u, std::thread::hardware_concurrency()) * 2 + 1));
+
 // A frame differing from its reference fails the run, names the frame and keeps its picture beside the references.
 TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     const std::string root = testing::TempDir() + "capture_expect_" + std::to_string(getpid());
@@ -138,7 +155,7 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     EXPECT_EQ(same.status, 0);
     EXPECT_EQ(same.err, "");
     ASSERT_EQ(hashes.size(), 60u);
-    const std::string hash = hashes.substr(43, 16);
+    const std::string hash = hashes.substr(43, 16), hash_1 = hashes.substr(13, 16);
     std::ofstream(root + "/ref/hashes.txt") << hashes.replace(43, 16, "0123456789abcdef");
     const Ran differs = run_in(root, "", "--frames 3 --save 1,2 --expect ref");
     EXPECT_EQ(differs.status, 1);
@@ -148,6 +165,36 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     ASSERT_TRUE(read_png((root + "/ref/frame-000002.actual.png").c_str(), rgb.data()));
     EXPECT_EQ(picture_hash(rgb.data()), std::stoull(hash, nullptr, 16));
     EXPECT_EQ(tree(root), (std::set<std::string>{"ref", "ref/hashes.txt", "ref/frame-000002.actual.png"}));
+    // Both frames differing, compared by several workers: told in frame order.
+    std::ofstream(root + "/ref/hashes.txt") << hashes.replace(13, 16, "fedcba9876543210");
+    EXPECT_EQ(run_in(root, "", "--frames 3 --save 1,2 --expect ref" + many_jobs).err,
+              "ringfield-capture: frame 1: hash " + hash_1 + ", expected fedcba9876543210 (ref/hashes.txt)\n"
+              "  actual:   ref/frame-000001.actual.png (no expected picture kept for this frame)\n"
+              "ringfield-capture: frame 2: hash " + hash + ", expected 0123456789abcdef (ref/hashes.txt)\n"
+              "  actual:   ref/frame-000002.actual.png (no expected picture kept for this frame)\n");
+    fs::remove_all(root);
+}
+
+// Frames encoded by one worker or by more than there are cores: the same files byte for byte and the same hash
+// list; and they pass as references, read back by several workers, pixel for pixel.
+TEST(CaptureTool, AnyJobCountWritesTheSameFiles) {
+    const std::string root = testing::TempDir() + "capture_jobs_" + std::to_string(getpid());
+    fs::remove_all(root);
+    fs::create_directories(root);
+    const std::string run = "--depth 4 --frames 60 --save 0-20,29-59/3 --hash-list ";
+    ASSERT_EQ(run_in(root, "", run + "one.txt --out one --jobs 1").status, 0);
+    ASSERT_EQ(run_in(root, "", run + "many.txt --out many" + many_jobs).status, 0);
+    const std::set<std::string> names = tree(root + "/one");
+    EXPECT_EQ(names.size(), 32u);
+    EXPECT_EQ(tree(root + "/many"), names);
+    for (const std::string& name : names) EXPECT_EQ(contents(root + "/many/" + name), contents(root + "/one/" + name)) << name;
+    EXPECT_EQ(contents(root + "/many.txt"), contents(root + "/one.txt"));
+    EXPECT_EQ(contents(root + "/one.txt").size(), 32u * 30);
+    fs::rename(root + "/one.txt", root + "/one/hashes.txt");
+    const Ran same = run_in(root, "", "--depth 4 --frames 60 --save 0-20,29-59/3 --expect one" + many_jobs);
+    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.err, "");
+    EXPECT_EQ(tree(root + "/one").size(), 33u) << "no .actual.png nor .diff.png";
     fs::remove_all(root);
 }
 
@@ -247,9 +294,14 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          "cannot write clip.webm: ffmpeg exited with status 1: muxing failed", {}},
         {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1,
          "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
+        // More workers than cores: the frames after the failing one are encoded, maybe done, and never written.
+        {"", "mkdir -p out/frame-000003.png", save_many + many_jobs + " --hash-list h.txt", 1,
+         "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
         // A full disk: a 600 KiB tmpfs holds ten frames; the hash list finds it full, the clip fills it.
         {"", "", "--frames 60 --save 0-50 --out out", 1, "cannot write out/frame-000010.png: No space left on device",
          saved(10), true},
+        {"", "", "--frames 60 --save 0-50 --out out" + many_jobs, 1,
+         "cannot write out/frame-000010.png: No space left on device", saved(10), true},
         {"", "dd if=/dev/zero of=fill bs=4k 2>/dev/null", "--frames 3 --save 0-2 --hash-list h.txt", 1,
          "cannot write h.txt: No space left on device", {"fill"}, true},
         {"cat >\"$out\"", "", clip, 1,
