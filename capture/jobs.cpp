@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -53,7 +54,14 @@ void work() {
 bool jobs_start(int32_t jobs, bool encoding, bool comparing, void (*work_on)(Slot&), Message& why) {
     slot_count = jobs * slots_per_job;
     const size_t each = rgb_size + (encoding ? png_capacity : 0) + (comparing ? rgb_size : 0);
-    memory = std::make_unique_for_overwrite<uint8_t[]>(each * static_cast<size_t>(slot_count));
+    // Many jobs ask for hundreds of megabytes; where they are not there,
+    // the run is refused with one line rather than ended by the exception.
+    memory.reset(new (std::nothrow) uint8_t[each * static_cast<size_t>(slot_count)]);
+    if (!memory) {
+        format(why, "cannot reserve %zu MiB for %d jobs; ask for fewer with --jobs", each * slot_count >> 20, jobs);
+        slot_count = 0;
+        return false;
+    }
     for (int32_t s = 0; s < slot_count; ++s) {
         uint8_t* at = memory.get() + each * static_cast<size_t>(s);
         slots[s] = Slot{};
