@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Turns ringfield-bench's JSON output into one chart: each stage of a frame
 # at 2 bytes per pixel, per scene, timed in the frame's own order and state
-# (BM_FrameStages), their sum beside the whole frame timed on its own
-# (BM_Frame), and each beside its share of the floor. Prints the figures it
+# (BM_FrameStages), their sum beside the whole frames run in turn with them,
+# and each beside its share of the floor. Prints the figures it
 # plots as a Markdown table, so that text can quote the same ones.
 #   build/bench/ringfield-bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
 #       --benchmark_format=json --benchmark_out=bench.json
@@ -29,7 +29,7 @@ times=$(jq -r '
   | "\(.[0].run_name)\t\($runs | map(us) | add / length)",
     # The stages of BM_FrameStages are counters, in µs already.
     (.[0].run_name as $name | select($name | startswith("BM_FrameStages/"))
-     | ["input+angles+animator", "fade", "view+projection", "ring drawing", "conversion"][] as $stage
+     | ["input+angles+animator", "fade", "view+projection", "ring drawing", "conversion", "whole frame"][] as $stage
      | "\($name):\($stage)\t\($runs | map(.[$stage]) | add / length)")' "$json" 2>/dev/null) ||
   { echo "perf-chart: $json is not ringfield-bench JSON output" >&2; exit 1; }
 how=$(jq -r '
@@ -45,7 +45,8 @@ get() {
 }
 
 # stage label, benchmark name (SCENE stands for the scene; SUM adds up the
-# stages), its share of the floor
+# stages), its share of the floor. The whole frame is the one run in turn
+# with the timed stages, so that both saw the same load.
 stages=(
   "input, angles, animator|BM_FrameStages/SCENE/2:input+angles+animator|"
   "fade|BM_FrameStages/SCENE/2:fade|BM_FloorPass"
@@ -53,7 +54,7 @@ stages=(
   "ring drawing|BM_FrameStages/SCENE/2:ring drawing|"
   "conversion|BM_FrameStages/SCENE/2:conversion|BM_FloorWrite/2"
   "sum of the stages|SUM|BM_Floor/2"
-  "whole frame|BM_Frame/SCENE/2|BM_Floor/2"
+  "whole frame|BM_FrameStages/SCENE/2:whole frame|BM_Floor/2"
 )
 stage_sum() {
   local scene=$1 total=0 part
