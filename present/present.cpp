@@ -390,6 +390,16 @@ void present_mapped(const PixelLayout& target, const int32_t* buffer, const RowW
     present_rows(target, buffer, rows[directions(word_map(target))]);
 }
 
+// The row functions of the 1-, 3- and 4-byte converters: the AVX2 copies
+// where they run.
+template <int Size>
+const RowWords* rows_for_size() {
+#if RINGFIELD_WIDE_VECTORS
+    if (wide_vectors) return wide_rows_by_direction<Size>;
+#endif
+    return rows_by_direction<Size>;
+}
+
 // Where the 16-byte code shuffles bytes in one instruction; SSE2 does not.
 #if defined(__wasm_simd128__) || defined(__aarch64__)
 constexpr bool narrow_byte_shuffle = true;
@@ -403,14 +413,14 @@ void present_bpp4(const PixelLayout& target, const int32_t* buffer) {
     if (wide_vectors) {
         if (order == ByteOrder::same) present_rows(target, buffer, present_row_bytes_wide<ByteOrder::same>);
         else if (order == ByteOrder::swapped) present_rows(target, buffer, present_row_bytes_wide<ByteOrder::swapped>);
-        else present_mapped(target, buffer, wide_rows_by_direction<4>);
+        else present_mapped(target, buffer, rows_for_size<4>());
         return;
     }
 #endif
     if (order == ByteOrder::same) present_rows(target, buffer, present_row_bytes<16, ByteOrder::same>);
     else if (order == ByteOrder::swapped && narrow_byte_shuffle) {
         present_rows(target, buffer, present_row_bytes<16, ByteOrder::swapped>);
-    } else present_mapped(target, buffer, rows_by_direction<4>);
+    } else present_mapped(target, buffer, rows_for_size<4>());
 }
 
 // The 2-byte converter works on eight pixels in 16-bit lanes: the low halves
@@ -507,25 +517,11 @@ uint32_t map_pixel(const PixelLayout& layout, int32_t word) {
 void present_surface(const PixelLayout& target, const int32_t* buffer) {
     switch (target.bytes_per_pixel) {
     case 1:
-#if RINGFIELD_WIDE_VECTORS
-        if (wide_vectors) {
-            present_mapped(target, buffer, wide_rows_by_direction<1>);
-            break;
-        }
-#endif
-        if constexpr (little_endian) present_mapped(target, buffer, rows_by_direction<1>);
+        if constexpr (little_endian) present_mapped(target, buffer, rows_for_size<1>());
         else present_words<uint8_t>(target, buffer);
         break;
     case 2: present_bpp2(target, buffer); break;
-    case 3:
-#if RINGFIELD_WIDE_VECTORS
-        if (wide_vectors) {
-            present_mapped(target, buffer, wide_rows_by_direction<3>);
-            break;
-        }
-#endif
-        present_mapped(target, buffer, rows_by_direction<3>);
-        break;
+    case 3: present_mapped(target, buffer, rows_for_size<3>()); break;
     case 4: present_bpp4(target, buffer); break;
     default: break;  // unknown depth: nothing converts
     }
