@@ -312,12 +312,11 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
     std::string unmounted;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setup + " | " + c.args);
-#if defined(__SANITIZE_ADDRESS__)
-        // AddressSanitizer cannot start within a small address space.
-        if (c.setup.starts_with("ulimit -v")) continue;
-#endif
         fs::remove_all(root + "/bin"), fs::remove_all(root + "/off"), fs::remove_all(dir);
         fs::create_directories(root + "/bin"), fs::create_directories(dir);
+        // AddressSanitizer and qemu-user cannot start the tool in so small an address space; there the
+        // too-little-memory case cannot be staged.
+        if (c.setup.starts_with("ulimit -v") && run_in(root + "/ok", c.setup, "--jobs 1 --frames 1").status != 0) continue;
         if (c.tmpfs && std::system(("mount -t tmpfs -o size=600k tmpfs '" + dir + "' 2>/dev/null").c_str()) != 0) {
             unmounted = "cannot mount a tmpfs (not root, or not permitted here), so the full-disk cases did not run";
             continue;
