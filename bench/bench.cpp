@@ -20,6 +20,7 @@
 #include <ctime>
 #include <vector>
 
+#include "bench/path.h"
 #include "frame/frame_internal.h"
 #include "present/present.h"
 #include "raster/raster.h"
@@ -77,15 +78,8 @@ void restore(const Snapshot& s) {
     path_frame = s.frame;
 }
 
-// The pointer sweeps the whole screen on a slow Lissajous path, so the field
-// keeps turning at changing speeds in every direction.
-Input pointer() {
-    const double t = path_frame * 0.01;
-    ++path_frame;
-    const int x = static_cast<int>(screen_centre_x + (screen_centre_x - 1) * std::sin(t * 1.3));
-    const int y = static_cast<int>(screen_centre_y + (screen_centre_y - 1) * std::cos(t * 0.7));
-    return {InputKind::motion, static_cast<uint16_t>(x), static_cast<uint16_t>(y)};
-}
+// The next step of the pointer's path.
+Input pointer() { return pointer_at(path_frame++); }
 
 // Targets in memory by bytes per pixel: 3-3-2, 5-6-5, 8-8-8 and x-8-8-8.
 alignas(64) uint8_t target_pixels[5][screen_pixels * 4];

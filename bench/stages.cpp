@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bench/path.h"
 #include "frame/frame_internal.h"
 #include "raster/raster.h"
 #include "rings/rings.h"
@@ -32,14 +33,8 @@ double now_us() {
 
 int path_frame;
 
-// The pointer on the benchmark's slow Lissajous path over the whole screen.
-Input pointer() {
-    const double t = path_frame * 0.01;
-    ++path_frame;
-    const int x = static_cast<int>(screen_centre_x + (screen_centre_x - 1) * std::sin(t * 1.3));
-    const int y = static_cast<int>(screen_centre_y + (screen_centre_y - 1) * std::cos(t * 0.7));
-    return {InputKind::motion, static_cast<uint16_t>(x), static_cast<uint16_t>(y)};
-}
+// The next step of the pointer's path.
+Input pointer() { return pointer_at(path_frame++); }
 
 alignas(64) uint8_t pixels[screen_pixels * 4];
 // 5-6-5, and 8-8-8 with red at bit 0 and an alpha byte (the browser's canvas).

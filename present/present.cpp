@@ -89,20 +89,12 @@ void present_words(const PixelLayout& target, const int32_t* buffer) {
     }
 }
 
-// Width bytes at a time (four words in 16, eight in 32) in the compiler's
-// generic vector types: plain operators, lowered to SSE2 or AVX2 on x86-64,
-// NEON on aarch64 and whatever the target has elsewhere. Loads and stores go
-// through memcpy, so nothing needs alignment.
-template <int Width>
-struct Vectors {
-    typedef uint32_t Words __attribute__((vector_size(Width)));
-    typedef int32_t Signed __attribute__((vector_size(Width)));
-    typedef uint16_t Halves __attribute__((vector_size(Width)));
-    typedef uint8_t Bytes __attribute__((vector_size(Width)));
-};
+// Width bytes at a time (four words in 16, eight in 32) in the vector types
+// of raster.h. Loads and stores go through memcpy, so nothing needs
+// alignment.
 typedef Vectors<16>::Words Words4;
 typedef Vectors<16>::Halves Halves8;
-typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef Vectors<16>::Bytes Bytes16;
 typedef int16_t SignedHalves8 __attribute__((vector_size(16)));
 
 // One channel moved one way only (the other shift of a ChannelMap is 0), so
@@ -304,7 +296,7 @@ constexpr RowWords rows_by_direction[8] = {row_for<Size, 0>(), row_for<Size, 1>(
 // them kept (on a little-endian host, the even lanes: a pack and a lane
 // permute here; the 16-byte code interleaves instead, as SSE2 has no such
 // pack), then at 1 byte the low bytes of those.
-typedef uint8_t Bytes32 __attribute__((vector_size(32)));
+typedef Vectors<32>::Bytes Bytes32;
 
 inline Vectors<32>::Halves low_halves(const Vectors<32>::Words& a, const Vectors<32>::Words& b) {
     const auto x = reinterpret_cast<Vectors<32>::Halves>(a);
@@ -378,8 +370,7 @@ int directions(const WordMap& m) {
 
 // The converters that map whole words (1, 3 and 4 bytes a pixel, and 2 in
 // the AVX2 copy), every row through one row function.
-void present_rows(const PixelLayout& target, const int32_t* buffer, RowWords row) {
-    const WordMap m = word_map(target);
+void present_rows(const PixelLayout& target, const int32_t* buffer, const WordMap& m, RowWords row) {
     for (int32_t y = 0; y < screen_height; ++y) {
         row(m, target.opaque, target.black, row_start(target, y), buffer + row_offset[y]);
     }
@@ -387,7 +378,8 @@ void present_rows(const PixelLayout& target, const int32_t* buffer, RowWords row
 
 // The row functions for each direction.
 void present_mapped(const PixelLayout& target, const int32_t* buffer, const RowWords* rows) {
-    present_rows(target, buffer, rows[directions(word_map(target))]);
+    const WordMap m = word_map(target);
+    present_rows(target, buffer, m, rows[directions(m)]);
 }
 
 // The row functions of the 1-, 3- and 4-byte converters: the AVX2 copies
@@ -407,20 +399,22 @@ constexpr bool narrow_byte_shuffle = true;
 constexpr bool narrow_byte_shuffle = false;
 #endif
 
+// The byte rows need no channel map.
 void present_bpp4(const PixelLayout& target, const int32_t* buffer) {
     const ByteOrder order = little_endian ? byte_order(target) : ByteOrder::other;
+    RowWords bytes_row = nullptr;
 #if RINGFIELD_WIDE_VECTORS
     if (wide_vectors) {
-        if (order == ByteOrder::same) present_rows(target, buffer, present_row_bytes_wide<ByteOrder::same>);
-        else if (order == ByteOrder::swapped) present_rows(target, buffer, present_row_bytes_wide<ByteOrder::swapped>);
-        else present_mapped(target, buffer, rows_for_size<4>());
-        return;
-    }
+        if (order == ByteOrder::same) bytes_row = present_row_bytes_wide<ByteOrder::same>;
+        if (order == ByteOrder::swapped) bytes_row = present_row_bytes_wide<ByteOrder::swapped>;
+    } else
 #endif
-    if (order == ByteOrder::same) present_rows(target, buffer, present_row_bytes<16, ByteOrder::same>);
-    else if (order == ByteOrder::swapped && narrow_byte_shuffle) {
-        present_rows(target, buffer, present_row_bytes<16, ByteOrder::swapped>);
-    } else present_mapped(target, buffer, rows_for_size<4>());
+    {
+        if (order == ByteOrder::same) bytes_row = present_row_bytes<16, ByteOrder::same>;
+        if (order == ByteOrder::swapped && narrow_byte_shuffle) bytes_row = present_row_bytes<16, ByteOrder::swapped>;
+    }
+    if (bytes_row) present_rows(target, buffer, {}, bytes_row);
+    else present_mapped(target, buffer, rows_for_size<4>());
 }
 
 // The 2-byte converter works on eight pixels in 16-bit lanes: the low halves

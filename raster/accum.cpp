@@ -29,15 +29,6 @@ int32_t compose(int32_t red, int32_t green, int32_t blue) {
     return (red << 16) | (green << 8) | blue;
 }
 
-// Channel bytes, Width at a time (four words in 16, eight in 32), in the
-// compiler's generic vector types: plain operators, lowered to SSE2 or AVX2
-// on x86-64 and to whatever the target has elsewhere.
-template <int Width>
-struct Vectors {
-    typedef uint8_t Bytes __attribute__((vector_size(Width)));
-    typedef int32_t Signed __attribute__((vector_size(Width)));
-};
-
 // max(v - a, 0) byte by byte: one instruction where the target has one
 // (SSE2, AVX2, WebAssembly); the compiler does not find it in the generic
 // form, a min and a subtract.

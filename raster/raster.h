@@ -20,6 +20,17 @@ extern int32_t row_offset[screen_height];
 #define RINGFIELD_WIDE_VECTORS 0
 #endif
 
+// The pixel loops' vectors, Width bytes (16 or 32) of the compiler's generic
+// vector types: plain operators, lowered to SSE2 or AVX2 on x86-64, NEON on
+// aarch64 and whatever the target has elsewhere.
+template <int Width>
+struct Vectors {
+    typedef uint32_t Words __attribute__((vector_size(Width)));
+    typedef int32_t Signed __attribute__((vector_size(Width)));
+    typedef uint16_t Halves __attribute__((vector_size(Width)));
+    typedef uint8_t Bytes __attribute__((vector_size(Width)));
+};
+
 // Whether the processor runs the 32-byte copies.
 bool wide_vectors_supported();
 // Whether they run: from the start, where supported. The tests turn it off
