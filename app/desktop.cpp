@@ -63,8 +63,9 @@ bool start_video() {
     }
     std::atexit(SDL_Quit);
     if (shows_nothing()) {
-        std::fprintf(stderr, "ringfield: no display found; run it on a graphical desktop (DISPLAY or "
-                             "WAYLAND_DISPLAY set), or name a video driver in SDL_VIDEODRIVER\n");
+        std::fprintf(stderr,
+                     "ringfield: no display found; run it on a graphical desktop (DISPLAY or "
+                     "WAYLAND_DISPLAY set), or name a video driver in SDL_VIDEODRIVER\n");
         return false;
     }
     video_surface = SDL_SetVideoMode(screen_width, screen_height, 16, SDL_FULLSCREEN);

@@ -15,9 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <string>
-#include <ctime>
 #include <vector>
 
 #include "bench/path.h"
@@ -52,14 +52,29 @@ int path_frame;  // where the pointer is along its path
 
 void capture(Snapshot& s) {
     SAVE(s.accum, accum_buffer);
-    SAVE(s.mx, model_x); SAVE(s.my, model_y); SAVE(s.mz, model_z);
-    SAVE(s.vx, view_x); SAVE(s.vy, view_y); SAVE(s.vz, view_z);
-    SAVE(s.sx, screen_x); SAVE(s.sy, screen_y);
-    SAVE(s.life, ring_life); SAVE(s.drift, ring_drift);
-    SAVE(s.red, ring_red); SAVE(s.green, ring_green); SAVE(s.blue, ring_blue);
-    s.pos = rand_pos; s.step = rand_step; s.scene = scene_mode;
-    s.mouse[0] = mouse_x; s.mouse[1] = mouse_y; s.spin[0] = spin_x; s.spin[1] = spin_y;
-    s.angle[0] = angle_x; s.angle[1] = angle_y; s.angle[2] = angle_z;
+    SAVE(s.mx, model_x);
+    SAVE(s.my, model_y);
+    SAVE(s.mz, model_z);
+    SAVE(s.vx, view_x);
+    SAVE(s.vy, view_y);
+    SAVE(s.vz, view_z);
+    SAVE(s.sx, screen_x);
+    SAVE(s.sy, screen_y);
+    SAVE(s.life, ring_life);
+    SAVE(s.drift, ring_drift);
+    SAVE(s.red, ring_red);
+    SAVE(s.green, ring_green);
+    SAVE(s.blue, ring_blue);
+    s.pos = rand_pos;
+    s.step = rand_step;
+    s.scene = scene_mode;
+    s.mouse[0] = mouse_x;
+    s.mouse[1] = mouse_y;
+    s.spin[0] = spin_x;
+    s.spin[1] = spin_y;
+    s.angle[0] = angle_x;
+    s.angle[1] = angle_y;
+    s.angle[2] = angle_z;
     s.frame = path_frame;
 }
 
@@ -67,14 +82,29 @@ void capture(Snapshot& s) {
 
 void restore(const Snapshot& s) {
     LOAD(accum_buffer, s.accum);
-    LOAD(model_x, s.mx); LOAD(model_y, s.my); LOAD(model_z, s.mz);
-    LOAD(view_x, s.vx); LOAD(view_y, s.vy); LOAD(view_z, s.vz);
-    LOAD(screen_x, s.sx); LOAD(screen_y, s.sy);
-    LOAD(ring_life, s.life); LOAD(ring_drift, s.drift);
-    LOAD(ring_red, s.red); LOAD(ring_green, s.green); LOAD(ring_blue, s.blue);
-    rand_pos = s.pos; rand_step = s.step; scene_mode = s.scene;
-    mouse_x = s.mouse[0]; mouse_y = s.mouse[1]; spin_x = s.spin[0]; spin_y = s.spin[1];
-    angle_x = s.angle[0]; angle_y = s.angle[1]; angle_z = s.angle[2];
+    LOAD(model_x, s.mx);
+    LOAD(model_y, s.my);
+    LOAD(model_z, s.mz);
+    LOAD(view_x, s.vx);
+    LOAD(view_y, s.vy);
+    LOAD(view_z, s.vz);
+    LOAD(screen_x, s.sx);
+    LOAD(screen_y, s.sy);
+    LOAD(ring_life, s.life);
+    LOAD(ring_drift, s.drift);
+    LOAD(ring_red, s.red);
+    LOAD(ring_green, s.green);
+    LOAD(ring_blue, s.blue);
+    rand_pos = s.pos;
+    rand_step = s.step;
+    scene_mode = s.scene;
+    mouse_x = s.mouse[0];
+    mouse_y = s.mouse[1];
+    spin_x = s.spin[0];
+    spin_y = s.spin[1];
+    angle_x = s.angle[0];
+    angle_y = s.angle[1];
+    angle_z = s.angle[2];
     path_frame = s.frame;
 }
 
@@ -86,7 +116,9 @@ alignas(64) uint8_t target_pixels[5][screen_pixels * 4];
 PixelLayout targets[5];
 
 void make_targets() {
-    const struct { uint8_t loss[3], shift[3]; } fields[5] = {
+    const struct {
+        uint8_t loss[3], shift[3];
+    } fields[5] = {
         {}, {{5, 5, 6}, {5, 2, 0}}, {{3, 2, 3}, {11, 5, 0}}, {{0, 0, 0}, {16, 8, 0}}, {{0, 0, 0}, {16, 8, 0}}};
     for (int bytes = 1; bytes <= 4; ++bytes) {
         PixelLayout& t = targets[bytes];
@@ -135,7 +167,8 @@ void write_target(const PixelLayout& target, const int32_t* words) {
 
 void write_floor(const PixelLayout& target, const int32_t* words) {
     if (target.bytes_per_pixel == 2) write_target<uint16_t>(target, words);
-    else write_target<uint32_t>(target, words);
+    else
+        write_target<uint32_t>(target, words);
 }
 
 // The floor's loops in the vector width the stages run in, so that it stays
@@ -339,8 +372,7 @@ public:
             if (run.error_occurred) continue;
             const std::string name = run.run_name.str();
             const double us = run.GetAdjustedCPUTime() * to_us(run.time_unit);
-            const bool take = run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median"
-                                                                : run.repetitions <= 1;
+            const bool take = run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median" : run.repetitions <= 1;
             if (!take) continue;
             medians[name] = us;
             if (name.starts_with("BM_FrameStages/")) {
@@ -372,8 +404,7 @@ public:
             std::string name_bytes = name.substr(name.rfind('/') + 1);
             if (name.starts_with("BM_Fade/")) share = pass;
             if (name.starts_with("BM_Convert/")) share = get("BM_FloorWrite/" + name_bytes);
-            if ((name.starts_with("BM_Frame/") || name.starts_with("BM_Convert/")) && name_bytes == "4")
-                floor = floor4;
+            if ((name.starts_with("BM_Frame/") || name.starts_with("BM_Convert/")) && name_bytes == "4") floor = floor4;
             if (name.starts_with("BM_Floor") || name.starts_with("BM_FrameStages/")) continue;
             std::printf("  %-22s %10.1f %9.2f", name.c_str() + 3, us, ratio(us, floor));
             if (share > 0.0) std::printf(" %9.2f", ratio(us, share));
@@ -390,16 +421,17 @@ public:
             // Only a full set of scenes makes a mean worth printing.
             if (found != scene_count) continue;
             const double mean = sum / scene_count;
-            std::printf("  whole frame at %d bytes per pixel, mean of the scenes: %.1f us = %.2f x floor\n",
-                        bytes, mean, ratio(mean, bytes == 2 ? floor2 : floor4));
+            std::printf("  whole frame at %d bytes per pixel, mean of the scenes: %.1f us = %.2f x floor\n", bytes,
+                        mean, ratio(mean, bytes == 2 ? floor2 : floor4));
         }
         // The stages timed in the frame's order against the whole frames
         // run in turn with them: what no stage accounts for.
         for (const auto& [args, sum] : stage_sums) {
             const double whole = turn_wholes[args];
             if (whole > 0.0)
-                std::printf("  stages of frame %s add up to %.1f us, the whole frames between them %.1f us (%+.1f %%)\n",
-                            args.c_str(), sum, whole, 100.0 * (sum - whole) / whole);
+                std::printf(
+                    "  stages of frame %s add up to %.1f us, the whole frames between them %.1f us (%+.1f %%)\n",
+                    args.c_str(), sum, whole, 100.0 * (sum - whole) / whole);
         }
     }
 
@@ -419,7 +451,7 @@ private:
     static double ratio(double a, double b) { return b > 0.0 ? a / b : 0.0; }
 
     std::map<std::string, double> medians;
-    std::map<std::string, double> stage_sums;  // by scene/bytes: the stages of BM_FrameStages added up
+    std::map<std::string, double> stage_sums;   // by scene/bytes: the stages of BM_FrameStages added up
     std::map<std::string, double> turn_wholes;  // by scene/bytes: its whole frames
 };
 
@@ -428,7 +460,8 @@ private:
 int main(int argc, char** argv) {
     // --narrow: the 16-byte vector code where the 32-byte copies would run,
     // to see what a processor without AVX2 gets.
-    const auto narrow = std::find_if(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--narrow") == 0; });
+    const auto narrow =
+        std::find_if(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--narrow") == 0; });
     if (narrow != argv + argc) {
         wide_vectors = false;
         std::copy(narrow + 1, argv + argc + 1, narrow);

@@ -24,8 +24,8 @@ namespace {
 constexpr int warm_frames = 400;
 constexpr int max_frames = 4000;
 constexpr int stage_count = 7;
-const char* const stage_names[stage_count] = {"input", "angles", "fade", "animator", "view+projection",
-                                              "ring drawing", "conversion"};
+const char* const stage_names[stage_count] = {"input",           "angles",       "fade",      "animator",
+                                              "view+projection", "ring drawing", "conversion"};
 
 double now_us() {
     return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -89,12 +89,14 @@ int main(int argc, char** argv) {
     int frames = 600;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--narrow") == 0) wide_vectors = false;
-        else frames = std::atoi(argv[i]);
+        else
+            frames = std::atoi(argv[i]);
     }
     frames = std::clamp(frames, 10, max_frames);
-    std::printf("median us per frame over %d frames a scene (stages, then whole frames without inner clocks), "
-                "%s vectors\n",
-                frames, wide_vectors ? "32-byte" : "16-byte");
+    std::printf(
+        "median us per frame over %d frames a scene (stages, then whole frames without inner clocks), "
+        "%s vectors\n",
+        frames, wide_vectors ? "32-byte" : "16-byte");
     std::printf("%-6s %-5s", "scene", "bytes");
     for (const char* name : stage_names) std::printf(" %9.9s", name);
     std::printf(" %9s %9s\n", "sum", "whole");

@@ -23,8 +23,8 @@ bool system_error(Message& why, int error) {
 // The system's words for a Windows error code, without the line break.
 bool windows_error(Message& why, DWORD error) {
     char reason[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
-                   sizeof reason, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason, sizeof reason,
+                   nullptr);
     size_t length = std::strlen(reason);
     while (length > 0 && std::strchr("\r\n. ", reason[length - 1])) reason[--length] = '\0';
     format(why, "%s", length > 0 ? reason : "unknown error");
@@ -53,8 +53,8 @@ bool atomic_name(AtomicFile& file, const char* target, Message& why) {
 
 bool atomic_open(AtomicFile& file, const char* target, Message& why) {
     if (!atomic_name(file, target, why)) return false;
-    file.handle = _open(file.temporary.text, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
-                        _S_IREAD | _S_IWRITE);
+    file.handle =
+        _open(file.temporary.text, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     if (file.handle >= 0) return true;
     file.target = nullptr;  // what is there under that name is not ours to remove
     return system_error(why, errno);

@@ -155,10 +155,10 @@ bool load_script() {
     const size_t size = std::fread(script_text, 1, max_script_bytes + 1, file);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    const char* wrong = failed ? "cannot read"
+    const char* wrong = failed                                         ? "cannot read"
                         : size > static_cast<size_t>(max_script_bytes) ? "larger than 4 MiB"
-                        : std::memchr(script_text, '\0', size) ? "not a text file (contains a zero byte)"
-                                                                 : nullptr;
+                        : std::memchr(script_text, '\0', size)         ? "not a text file (contains a zero byte)"
+                                                                       : nullptr;
     if (wrong) return refuse("%s: %s", settings.script, wrong);
     script_text[size] = '\0';
     return parse_script_text(settings.script, script_text);

@@ -16,12 +16,12 @@ constexpr int32_t max_jobs = 64;
 struct Slot {
     int64_t frame;
     uint64_t hash;
-    uint8_t* rgb;          // the picture, rgb_size bytes
-    uint8_t* encoded;      // its PNG, png_capacity bytes; null when no frame file is written
-    size_t encoded_size;   // 0 when the encoding failed, `why` saying why
-    uint8_t* reference;    // rgb_size bytes when comparing: the kept picture read back, then the diff over it
-    bool reference_kept;   // the reference picture was there and could be read
-    int32_t differing;     // pixels differing from it
+    uint8_t* rgb;         // the picture, rgb_size bytes
+    uint8_t* encoded;     // its PNG, png_capacity bytes; null when no frame file is written
+    size_t encoded_size;  // 0 when the encoding failed, `why` saying why
+    uint8_t* reference;   // rgb_size bytes when comparing: the kept picture read back, then the diff over it
+    bool reference_kept;  // the reference picture was there and could be read
+    int32_t differing;    // pixels differing from it
     Message why;
 };
 

@@ -57,19 +57,33 @@ const char* const usage_text =
 
 // getopt_long's codes for the options, clear of any character.
 enum Code : int {
-    help = 256, version, check, print_inputs, frames, depth, script, random, save, out, expect, hash_list, video, fps, jobs
+    help = 256,
+    version,
+    check,
+    print_inputs,
+    frames,
+    depth,
+    script,
+    random,
+    save,
+    out,
+    expect,
+    hash_list,
+    video,
+    fps,
+    jobs
 };
 
 constexpr int req = required_argument;
 constexpr option options[] = {
     {"help", no_argument, nullptr, help},   {"version", no_argument, nullptr, version},
-    {"check", no_argument, nullptr, check},
-    {"print-inputs", no_argument, nullptr, print_inputs}, {"frames", req, nullptr, frames},
-    {"depth", req, nullptr, depth},         {"script", req, nullptr, script}, {"random", req, nullptr, random},
-    {"save", req, nullptr, save},           {"out", req, nullptr, out},       {"expect", req, nullptr, expect},
-    {"hash-list", req, nullptr, hash_list}, {"video", req, nullptr, video},   {"fps", req, nullptr, fps},
-    {"jobs", req, nullptr, jobs},
-    {nullptr, 0, nullptr, 0}};
+    {"check", no_argument, nullptr, check}, {"print-inputs", no_argument, nullptr, print_inputs},
+    {"frames", req, nullptr, frames},       {"depth", req, nullptr, depth},
+    {"script", req, nullptr, script},       {"random", req, nullptr, random},
+    {"save", req, nullptr, save},           {"out", req, nullptr, out},
+    {"expect", req, nullptr, expect},       {"hash-list", req, nullptr, hash_list},
+    {"video", req, nullptr, video},         {"fps", req, nullptr, fps},
+    {"jobs", req, nullptr, jobs},           {nullptr, 0, nullptr, 0}};
 
 const char* name_of(int code) {
     const option* o = options;
@@ -179,7 +193,8 @@ bool settle(bool fps_given) {
     const bool runs = settings.save_count >= 0 || settings.out_dir || settings.expect_dir || settings.hash_list ||
                       settings.video || settings.check;
     if (settings.print_inputs && runs) {
-        return refuse("--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check");
+        return refuse(
+            "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check");
     }
     // A clip is output enough: no frame is saved unless asked for.
     if (settings.save_count < 0 && (settings.video || settings.print_inputs)) settings.save_count = 0;

@@ -11,13 +11,13 @@ constexpr int64_t max_frames = 100000000;
 
 struct CaptureSettings {
     int64_t frames;
-    int32_t depth;           // bytes per pixel, 1..4
-    bool reversed;           // channel order b, g, r from the top bits down
-    const char* script;      // null: the built-in tour
-    bool random_events;      // inputs from a seeded generator instead of a script
+    int32_t depth;       // bytes per pixel, 1..4
+    bool reversed;       // channel order b, g, r from the top bits down
+    const char* script;  // null: the built-in tour
+    bool random_events;  // inputs from a seeded generator instead of a script
     uint32_t seed;
-    bool check;              // verify the frame state's invariants after every frame
-    bool print_inputs;       // list the inputs instead of running the frames
+    bool check;         // verify the frame state's invariants after every frame
+    bool print_inputs;  // list the inputs instead of running the frames
     const char* out_dir;
     const char* expect_dir;  // compare saved frames with the references kept here
     const char* hash_list;   // write the saved frames' pixel hashes here
@@ -25,9 +25,9 @@ struct CaptureSettings {
     int64_t save_first[max_save_ranges];
     int64_t save_last[max_save_ranges];
     int64_t save_step[max_save_ranges];  // every step-th frame from the first
-    const char* video;       // the clip every frame goes into, or null
-    int32_t fps;             // the clip's frames per second
-    int32_t jobs;            // threads encoding and reading PNG files
+    const char* video;                   // the clip every frame goes into, or null
+    int32_t fps;                         // the clip's frames per second
+    int32_t jobs;                        // threads encoding and reading PNG files
 };
 
 extern CaptureSettings settings;

@@ -82,7 +82,12 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
             uint32_t value = 0;
             switch (bytes) {
             case 1: value = at[0]; break;
-            case 2: { uint16_t v; std::memcpy(&v, at, 2); value = v; break; }
+            case 2: {
+                uint16_t v;
+                std::memcpy(&v, at, 2);
+                value = v;
+                break;
+            }
             // The 3-byte converter stores the least significant byte first.
             case 3: value = at[0] | (at[1] << 8) | (static_cast<uint32_t>(at[2]) << 16); break;
             default: std::memcpy(&value, at, 4); break;

@@ -66,7 +66,8 @@ bool state_sound(int64_t frame, Message& why) {
     const CoreState state = core_state();
     const int32_t* const buffer = core_buffer();
     for (int32_t a : {state.angle_x, state.angle_y, state.angle_z}) {
-        if (a < 0 || a >= angle_steps) return format(why, "frame %" PRId64 ": angle %d out of 0..4095", frame, a), false;
+        if (a < 0 || a >= angle_steps)
+            return format(why, "frame %" PRId64 ": angle %d out of 0..4095", frame, a), false;
     }
     if (state.scene < 0 || state.scene > last_scene) {
         return format(why, "frame %" PRId64 ": scene %d", frame, state.scene), false;
@@ -108,8 +109,8 @@ void prepare_frame(Slot& slot) {
     if (slot.encoded) slot.encoded_size = encode_png(slot.rgb, slot.encoded, slot.why);
     if (slot.reference) {
         Path path;
-        slot.reference_kept = frame_path(path, settings.expect_dir, slot.frame, ".png") &&
-                              read_png(path.text, slot.reference);
+        slot.reference_kept =
+            frame_path(path, settings.expect_dir, slot.frame, ".png") && read_png(path.text, slot.reference);
         slot.differing = slot.reference_kept ? make_diff(slot.reference, slot.rgb) : 0;
     }
 }
@@ -205,10 +206,20 @@ Outcome fail_after_earlier(const Message& line) {
 PixelLayout capture_layout() {
     // The first channel from the top bits down, then green, then the last:
     // 3-3-2, 5-6-5 or 8-8-8 bits.
-    struct Field { uint8_t loss, shift; };
+    struct Field {
+        uint8_t loss, shift;
+    };
     Field top{0, 16}, middle{0, 8}, bottom{0, 0};
-    if (settings.depth == 1) { top = {5, 5}; middle = {5, 2}; bottom = {6, 0}; }
-    if (settings.depth == 2) { top = {3, 11}; middle = {2, 5}; bottom = {3, 0}; }
+    if (settings.depth == 1) {
+        top = {5, 5};
+        middle = {5, 2};
+        bottom = {6, 0};
+    }
+    if (settings.depth == 2) {
+        top = {3, 11};
+        middle = {2, 5};
+        bottom = {3, 0};
+    }
     const Field red = settings.reversed ? bottom : top;
     const Field blue = settings.reversed ? top : bottom;
     PixelLayout layout{};

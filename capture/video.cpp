@@ -21,10 +21,12 @@ struct VideoFormat {
 };
 
 constexpr VideoFormat formats[] = {
-    {".webm", {"-c:v", "libvpx-vp9", "-pix_fmt", "yuv420p", "-crf", "32", "-b:v", "0", "-deadline", "realtime",
-               "-cpu-used", "8", "-row-mt", "1", "-f", "webm"}},
-    {".mp4", {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "medium", "-crf", "20", "-movflags",
-              "+faststart", "-f", "mp4"}},
+    {".webm",
+     {"-c:v", "libvpx-vp9", "-pix_fmt", "yuv420p", "-crf", "32", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8",
+      "-row-mt", "1", "-f", "webm"}},
+    {".mp4",
+     {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "medium", "-crf", "20", "-movflags", "+faststart", "-f",
+      "mp4"}},
     // Lossless: 8-bit RGB kept exactly, so a clip's frames are the PNG frames.
     {".mkv", {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "bgr0", "-f", "matroska"}},
     {".apng", {"-c:v", "apng", "-pix_fmt", "rgb24", "-plays", "0", "-f", "apng"}},
@@ -68,9 +70,9 @@ bool video_start(const char* clip, int32_t fps, Message& why) {
     char size[32];
     std::snprintf(rate, sizeof rate, "%d", fps);
     std::snprintf(size, sizeof size, "%dx%d", screen_width, screen_height);
-    const char* argv[64] = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error",
-                            "-f", "rawvideo", "-pixel_format", "rgb24", "-video_size", size,
-                            "-framerate", rate, "-i", "pipe:0"};
+    const char* argv[64] = {"ffmpeg",        "-hide_banner", "-nostdin",    "-loglevel", "error",      "-f", "rawvideo",
+                            "-pixel_format", "rgb24",        "-video_size", size,        "-framerate", rate, "-i",
+                            "pipe:0"};
     int32_t count = 0;
     while (argv[count]) ++count;
     for (int32_t i = 0; i < max_format_args && format->args[i]; ++i) argv[count++] = format->args[i];

@@ -114,8 +114,8 @@ void draw_rings() {
         // where clipping would hand back every segment unchanged.
         if (ring_on_screen(b)) {
             for (int32_t k = 0; k < ring_points - 2; ++k) {
-                draw_line_add(accum_buffer, screen_x[b + k], screen_y[b + k], screen_x[b + k + 1],
-                              screen_y[b + k + 1], red, green, blue);
+                draw_line_add(accum_buffer, screen_x[b + k], screen_y[b + k], screen_x[b + k + 1], screen_y[b + k + 1],
+                              red, green, blue);
             }
             draw_line_add(accum_buffer, screen_x[b], screen_y[b], screen_x[b + ring_points - 2],
                           screen_y[b + ring_points - 2], red, green, blue);
@@ -138,16 +138,10 @@ void draw_rings() {
 bool frame_input(Input input) {
     switch (input.kind) {
     case InputKind::quit:
-    case InputKind::key:
-        return false;
-    case InputKind::button:
-        next_scene();
-        break;
-    case InputKind::motion:
-        steer_from_mouse(input.x, input.y);
-        break;
-    case InputKind::none:
-        break;
+    case InputKind::key: return false;
+    case InputKind::button: next_scene(); break;
+    case InputKind::motion: steer_from_mouse(input.x, input.y); break;
+    case InputKind::none: break;
     }
     return true;
 }
@@ -164,8 +158,6 @@ void frame_render() {
 
 void frame_present(const PixelLayout& target) { present_surface(target, accum_buffer); }
 
-CoreState core_state() {
-    return {scene_mode, mouse_x, mouse_y, spin_x, spin_y, angle_x, angle_y, angle_z};
-}
+CoreState core_state() { return {scene_mode, mouse_x, mouse_y, spin_x, spin_y, angle_x, angle_y, angle_z}; }
 
 const int32_t* core_buffer() { return accum_buffer; }

@@ -38,8 +38,7 @@ ChannelMap channel_map(int first_bit, int loss, int shift) {
     // A channel that contributes nothing, or a layout too odd to shift in one
     // step, maps to zero as it would through the two shifts.
     if (field == 0 || shift > 31 || move <= -32 || move >= 32) return {0, 0, 0};
-    return {static_cast<uint32_t>(move < 0 ? -move : 0), static_cast<uint32_t>(move > 0 ? move : 0),
-            field << shift};
+    return {static_cast<uint32_t>(move < 0 ? -move : 0), static_cast<uint32_t>(move > 0 ? move : 0), field << shift};
 }
 
 struct WordMap {
@@ -114,7 +113,8 @@ inline uint32_t opaque_count(uint32_t n) {
 template <int Width, bool Up>
 inline typename Vectors<Width>::Words apply_words(ChannelMap c, const typename Vectors<Width>::Words& w) {
     if constexpr (Up) return (w << opaque_count(c.left)) & c.mask;
-    else return (w >> opaque_count(c.right)) & c.mask;
+    else
+        return (w >> opaque_count(c.right)) & c.mask;
 }
 
 // A vector of words as their pixel values: lit ones mapped, the others black.
@@ -172,8 +172,8 @@ template <int Width, std::size_t... I>
 inline typename Vectors<Width>::Bytes swap_red_blue(const typename Vectors<Width>::Bytes& v,
                                                     std::index_sequence<I...>) {
 #if defined(__wasm_simd128__)
-    return reinterpret_cast<typename Vectors<Width>::Bytes>(
-        wasm_i8x16_swizzle(v128_t(v), wasm_i8x16_const(2, 1, 0, -128, 6, 5, 4, -128, 10, 9, 8, -128, 14, 13, 12, -128)));
+    return reinterpret_cast<typename Vectors<Width>::Bytes>(wasm_i8x16_swizzle(
+        v128_t(v), wasm_i8x16_const(2, 1, 0, -128, 6, 5, 4, -128, 10, 9, 8, -128, 14, 13, 12, -128)));
 #else
     const typename Vectors<Width>::Bytes zero = {};
     return __builtin_shufflevector(v, zero, (I % 4 == 3 ? Width : I - I % 4 + 2 - I % 4)...);
@@ -225,13 +225,15 @@ void present_row3(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out, cons
 template <typename Lanes>
 inline Lanes interleave_low(Lanes a, Lanes b) {
     if constexpr (sizeof a / sizeof a[0] == 8) return __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
-    else return __builtin_shufflevector(a, b, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+    else
+        return __builtin_shufflevector(a, b, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
 }
 
 template <typename Lanes>
 inline Lanes interleave_high(Lanes a, Lanes b) {
     if constexpr (sizeof a / sizeof a[0] == 8) return __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
-    else return __builtin_shufflevector(a, b, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+    else
+        return __builtin_shufflevector(a, b, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
 }
 
 template <typename Lanes>
@@ -281,8 +283,10 @@ constexpr RowWords row_for() {
     constexpr bool green_up = (Directions & 2) != 0;
     constexpr bool blue_up = (Directions & 1) != 0;
     if constexpr (Size == 4) return present_row4<16, red_up, green_up, blue_up>;
-    else if constexpr (Size == 3) return present_row3<red_up, green_up, blue_up>;
-    else return present_row1<red_up, green_up, blue_up>;
+    else if constexpr (Size == 3)
+        return present_row3<red_up, green_up, blue_up>;
+    else
+        return present_row1<red_up, green_up, blue_up>;
 }
 
 template <int Size>
@@ -307,13 +311,12 @@ inline Vectors<32>::Halves low_halves(const Vectors<32>::Words& a, const Vectors
 inline Bytes32 low_bytes(const Vectors<32>::Halves& a, const Vectors<32>::Halves& b) {
     const auto x = reinterpret_cast<Bytes32>(a);
     const auto y = reinterpret_cast<Bytes32>(b);
-    return __builtin_shufflevector(x, y, 0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 32, 34, 36,
-                                   38, 40, 42, 44, 46, 48, 50, 52, 54, 56, 58, 60, 62);
+    return __builtin_shufflevector(x, y, 0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 32, 34, 36, 38, 40,
+                                   42, 44, 46, 48, 50, 52, 54, 56, 58, 60, 62);
 }
 
 template <int Size, bool RedUp, bool GreenUp, bool BlueUp>
-RINGFIELD_WIDE void present_row_wide(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out,
-                                     const int32_t* row) {
+RINGFIELD_WIDE void present_row_wide(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out, const int32_t* row) {
     const auto words = [&](int32_t x) { return map_words<32, RedUp, GreenUp, BlueUp>(m, opaque, black, row + x); };
     if constexpr (Size == 4) {
         present_row4<32, RedUp, GreenUp, BlueUp>(m, opaque, black, out, row);
@@ -414,7 +417,8 @@ void present_bpp4(const PixelLayout& target, const int32_t* buffer) {
         if (order == ByteOrder::swapped && narrow_byte_shuffle) bytes_row = present_row_bytes<16, ByteOrder::swapped>;
     }
     if (bytes_row) present_rows(target, buffer, {}, bytes_row);
-    else present_mapped(target, buffer, rows_for_size<4>());
+    else
+        present_mapped(target, buffer, rows_for_size<4>());
 }
 
 // The 2-byte converter works on eight pixels in 16-bit lanes: the low halves
@@ -437,7 +441,8 @@ HalfMap half_map(int first_bit, int loss, int shift) {
 template <bool Up>
 inline Halves8 apply8(HalfMap m, Halves8 h) {
     if constexpr (Up) return (h << opaque_count(m.count)) & m.mask;
-    else return (h >> opaque_count(m.count)) & m.mask;
+    else
+        return (h >> opaque_count(m.count)) & m.mask;
 }
 
 template <bool RedUp, bool GreenUp, bool BlueUp>
@@ -512,7 +517,8 @@ void present_surface(const PixelLayout& target, const int32_t* buffer) {
     switch (target.bytes_per_pixel) {
     case 1:
         if constexpr (little_endian) present_mapped(target, buffer, rows_for_size<1>());
-        else present_words<uint8_t>(target, buffer);
+        else
+            present_words<uint8_t>(target, buffer);
         break;
     case 2: present_bpp2(target, buffer); break;
     case 3: present_mapped(target, buffer, rows_for_size<3>()); break;

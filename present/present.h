@@ -12,8 +12,8 @@ struct PixelLayout {
     // Low bits of each 8-bit channel dropped, and the bit where its field starts.
     uint8_t red_loss, green_loss, blue_loss;
     uint8_t red_shift, green_shift, blue_shift;
-    uint32_t black;           // stored for every unlit word
-    uint32_t opaque;          // bits set in every lit pixel too (an alpha field), usually 0
+    uint32_t black;   // stored for every unlit word
+    uint32_t opaque;  // bits set in every lit pixel too (an alpha field), usually 0
 };
 
 // Writes every pixel of the screen's area: a lit word (greater than 0) as

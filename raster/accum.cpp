@@ -25,9 +25,7 @@ namespace {
 
 int32_t channel(int32_t word, int shift) { return (word >> shift) & 0xFF; }
 
-int32_t compose(int32_t red, int32_t green, int32_t blue) {
-    return (red << 16) | (green << 8) | blue;
-}
+int32_t compose(int32_t red, int32_t green, int32_t blue) { return (red << 16) | (green << 8) | blue; }
 
 // max(v - a, 0) byte by byte: one instruction where the target has one
 // (SSE2, AVX2, WebAssembly); the compiler does not find it in the generic
@@ -45,7 +43,7 @@ inline Bytes subtract_saturating(const Bytes& v, const Bytes& a) {
 #if RINGFIELD_WIDE_VECTORS
 // The AVX2 one; only ever inlined into the AVX2 copy of the fade.
 __attribute__((target("avx2"))) inline Vectors<32>::Bytes subtract_saturating(const Vectors<32>::Bytes& v,
-                                                                             const Vectors<32>::Bytes& a) {
+                                                                              const Vectors<32>::Bytes& a) {
     return reinterpret_cast<Vectors<32>::Bytes>(_mm256_subs_epu8(__m256i(v), __m256i(a)));
 }
 #endif

@@ -22,19 +22,19 @@ struct RegionFlags {
 RegionFlags start_flags;
 RegionFlags end_flags;
 
-bool outcode(RegionFlags& flags, int32_t x, int32_t y,
-             int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax) {
+bool outcode(RegionFlags& flags, int32_t x, int32_t y, int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax) {
     flags = RegionFlags{};
     if (y > ymax) flags.below = true;
-    else if (y < ymin) flags.above = true;
+    else if (y < ymin)
+        flags.above = true;
     if (x > xmax) flags.right = true;
-    else if (x < xmin) flags.left = true;
+    else if (x < xmin)
+        flags.left = true;
     return flags.below || flags.above || flags.left || flags.right;
 }
 
 bool share_flag(const RegionFlags& a, const RegionFlags& b) {
-    return (a.below && b.below) || (a.above && b.above) || (a.left && b.left) ||
-           (a.right && b.right);
+    return (a.below && b.below) || (a.above && b.above) || (a.left && b.left) || (a.right && b.right);
 }
 
 // from + (to_other - from_other) * (edge - from_edge) / (to_edge - from_edge),
@@ -56,8 +56,8 @@ bool outcode_end(int32_t x, int32_t y, int32_t xmin, int32_t xmax, int32_t ymin,
 
 }  // namespace
 
-bool clip_segment(int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                  int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax) {
+bool clip_segment(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t xmin, int32_t xmax, int32_t ymin,
+                  int32_t ymax) {
     clip_x0 = x0;
     clip_y0 = y0;
     clip_x1 = x1;

@@ -104,8 +104,8 @@ void walk_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Add add) {
 
 }  // namespace
 
-void draw_line_add(int32_t* buffer, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                   int32_t red, int32_t green, int32_t blue) {
+void draw_line_add(int32_t* buffer, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t red, int32_t green,
+                   int32_t blue) {
     // Negative addends have no packed form: those lines take the plain add.
     if (red < 0 || green < 0 || blue < 0) {
         walk_line(x0, y0, x1, y1, [&](int32_t index) { accum_add_pixel(buffer, index, red, green, blue); });

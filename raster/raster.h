@@ -50,9 +50,9 @@ extern int32_t clip_y1;
 
 // Returns true when some part of the segment is inside the rectangle; the
 // visible part is then left in clip_x0, clip_y0, clip_x1, clip_y1.
-bool clip_segment(int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                  int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax);
+bool clip_segment(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t xmin, int32_t xmax, int32_t ymin,
+                  int32_t ymax);
 
 // Both ends must lie on the screen (as clip_segment leaves them).
-void draw_line_add(int32_t* buffer, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                   int32_t red, int32_t green, int32_t blue);
+void draw_line_add(int32_t* buffer, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t red, int32_t green,
+                   int32_t blue);

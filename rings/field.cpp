@@ -29,9 +29,7 @@ constexpr Colour scene_colours[3][3][2] = {
 };
 
 // Each group's travel, cosine and sine axes.
-float* travel_axis(int32_t group) {
-    return group == 0 ? model_x : group == 1 ? model_y : model_z;
-}
+float* travel_axis(int32_t group) { return group == 0 ? model_x : group == 1 ? model_y : model_z; }
 float* cosine_axis(int32_t group) { return group == 0 ? model_y : model_x; }
 float* sine_axis(int32_t group) { return group == 2 ? model_y : model_z; }
 

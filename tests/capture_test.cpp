@@ -31,11 +31,12 @@ int parse(std::vector<std::string> words) {
 }
 
 TEST(CaptureInput, GoodScriptAndOptions) {
-    ASSERT_TRUE(parse_script_text("s", "# tour\n\n0 motion 1 2 # first\r\n0\tbutton\n  7 key\n7 motion 65535 0\n9 quit\n9 none"));
+    ASSERT_TRUE(parse_script_text(
+        "s", "# tour\n\n0 motion 1 2 # first\r\n0\tbutton\n  7 key\n7 motion 65535 0\n9 quit\n9 none"));
     ASSERT_EQ(script_count, 6);
     const ScriptEvent want[] = {{0, {InputKind::motion, 1, 2}}, {0, {InputKind::button, 0, 0}},
-                                {7, {InputKind::key, 0, 0}},     {7, {InputKind::motion, 65535, 0}},
-                                {9, {InputKind::quit, 0, 0}},    {9, {InputKind::none, 0, 0}}};
+                                {7, {InputKind::key, 0, 0}},    {7, {InputKind::motion, 65535, 0}},
+                                {9, {InputKind::quit, 0, 0}},   {9, {InputKind::none, 0, 0}}};
     for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(script_events[i].frame, want[i].frame);
@@ -69,7 +70,11 @@ TEST(CaptureInput, GoodScriptAndOptions) {
 }
 
 TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
-    const struct { const char* script; std::vector<std::string> args; const char* problem; } cases[] = {
+    const struct {
+        const char* script;
+        std::vector<std::string> args;
+        const char* problem;
+    } cases[] = {
         {"# c\n1 key\nx motion 1 2", {}, "f:3: bad frame number 'x'"},
         {"5 # only a comment", {}, "f:1: missing event after the frame number"},
         {"5 Key 1", {}, "f:1: unknown event (expected motion, button, key, quit or none): 'Key'"},
@@ -82,7 +87,8 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--f", "5"}, "ambiguous option '--f' (see --help)"},
         {nullptr, {"--check=yes"}, "--check takes no value"},
         {nullptr, {"--depth", "2", "--fr"}, "--frames needs a value"},
-        {nullptr, {"--print-inputs", "--out", "o"},
+        {nullptr,
+         {"--print-inputs", "--out", "o"},
          "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
@@ -94,8 +100,12 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--save", "5/2"}, "--save: bad item '5/2' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
         {nullptr, {"--frames", "100", "--save", "100"}, "--save: frame 100 is past the last frame 99"},
         {nullptr, {"--random", "1", "--script", "s"}, "--script and --random cannot be combined"},
-        {nullptr, {"--video", "a.webm.txt"}, "--video: unknown kind of clip 'a.webm.txt' (the name must end in .webm, .mp4, .mkv or .apng)"},
-        {nullptr, {"--video", "a.mkv/b"}, "--video: unknown kind of clip 'a.mkv/b' (the name must end in .webm, .mp4, .mkv or .apng)"},
+        {nullptr,
+         {"--video", "a.webm.txt"},
+         "--video: unknown kind of clip 'a.webm.txt' (the name must end in .webm, .mp4, .mkv or .apng)"},
+        {nullptr,
+         {"--video", "a.mkv/b"},
+         "--video: unknown kind of clip 'a.mkv/b' (the name must end in .webm, .mp4, .mkv or .apng)"},
         {nullptr, {"--video", "a.mkv", "--fps", "1001"}, "--fps: bad frame rate '1001' (1..1000)"},
         {nullptr, {"--video", "a.mkv", "--fps", "-5"}, "--fps: bad frame rate '-5' (1..1000)"},
         {nullptr, {"--fps", "30"}, "--fps needs --video"},
@@ -159,8 +169,9 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     std::ofstream(root + "/ref/hashes.txt") << hashes.replace(43, 16, "0123456789abcdef");
     const Ran differs = run_in(root, "", "--frames 3 --save 1,2 --expect ref");
     EXPECT_EQ(differs.status, 1);
-    EXPECT_EQ(differs.err, "ringfield-capture: frame 2: hash " + hash + ", expected 0123456789abcdef (ref/hashes.txt)\n"
-                           "  actual:   ref/frame-000002.actual.png (no expected picture kept for this frame)\n");
+    EXPECT_EQ(differs.err, "ringfield-capture: frame 2: hash " + hash +
+                               ", expected 0123456789abcdef (ref/hashes.txt)\n"
+                               "  actual:   ref/frame-000002.actual.png (no expected picture kept for this frame)\n");
     std::vector<uint8_t> rgb(640 * 480 * 3);
     ASSERT_TRUE(read_png((root + "/ref/frame-000002.actual.png").c_str(), rgb.data()));
     EXPECT_EQ(picture_hash(rgb.data()), std::stoull(hash, nullptr, 16));
@@ -168,10 +179,13 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     // Both frames differing, compared by several workers: told in frame order.
     std::ofstream(root + "/ref/hashes.txt") << hashes.replace(13, 16, "fedcba9876543210");
     EXPECT_EQ(run_in(root, "", "--frames 3 --save 1,2 --expect ref" + many_jobs).err,
-              "ringfield-capture: frame 1: hash " + hash_1 + ", expected fedcba9876543210 (ref/hashes.txt)\n"
-              "  actual:   ref/frame-000001.actual.png (no expected picture kept for this frame)\n"
-              "ringfield-capture: frame 2: hash " + hash + ", expected 0123456789abcdef (ref/hashes.txt)\n"
-              "  actual:   ref/frame-000002.actual.png (no expected picture kept for this frame)\n");
+              "ringfield-capture: frame 1: hash " + hash_1 +
+                  ", expected fedcba9876543210 (ref/hashes.txt)\n"
+                  "  actual:   ref/frame-000001.actual.png (no expected picture kept for this frame)\n"
+                  "ringfield-capture: frame 2: hash " +
+                  hash +
+                  ", expected 0123456789abcdef (ref/hashes.txt)\n"
+                  "  actual:   ref/frame-000002.actual.png (no expected picture kept for this frame)\n");
     fs::remove_all(root);
 }
 
@@ -187,7 +201,8 @@ TEST(CaptureTool, AnyJobCountWritesTheSameFiles) {
     const std::set<std::string> names = tree(root + "/one");
     EXPECT_EQ(names.size(), 32u);
     EXPECT_EQ(tree(root + "/many"), names);
-    for (const std::string& name : names) EXPECT_EQ(contents(root + "/many/" + name), contents(root + "/one/" + name)) << name;
+    for (const std::string& name : names)
+        EXPECT_EQ(contents(root + "/many/" + name), contents(root + "/one/" + name)) << name;
     EXPECT_EQ(contents(root + "/many.txt"), contents(root + "/one.txt"));
     EXPECT_EQ(contents(root + "/one.txt").size(), 32u * 30);
     fs::rename(root + "/one.txt", root + "/one/hashes.txt");
@@ -222,8 +237,9 @@ TEST(CaptureTool, PrintedInputsReplayTheSameFrames) {
     }
     EXPECT_LT(frames_seen.size() + 10, static_cast<size_t>(lines)) << "no burst of several inputs in one frame";
     ASSERT_EQ(run_in(root, "", "--frames 650 --print-inputs >tour.txt").status, 0);
-    EXPECT_EQ(text("tour.txt"), "0 motion 400 300\n90 motion 250 180\n180 motion 330 250\n300 button\n"
-                                "310 motion 200 330\n420 motion 450 200\n600 button\n610 motion 360 150\n");
+    EXPECT_EQ(text("tour.txt"),
+              "0 motion 400 300\n90 motion 250 180\n180 motion 330 250\n300 button\n"
+              "310 motion 200 330\n420 motion 450 200\n600 button\n610 motion 360 150\n");
     fs::remove_all(root);
 }
 
@@ -247,68 +263,146 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
         return names;
     };
     const std::string save_many = "--frames 8 --save 0-7 --out out", clip = " --frames 20 --video clip.webm";
-    const struct { const char* ffmpeg; std::string setup, args; int status; std::string line; std::set<std::string> left;
-                   bool tmpfs = false; } cases[] = {
+    const struct {
+        const char* ffmpeg;
+        std::string setup, args;
+        int status;
+        std::string line;
+        std::set<std::string> left;
+        bool tmpfs = false;
+    } cases[] = {
         // Bad input.
         {"", "", "--depth 5 --out out", 2, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)", {}},
-        {"", "printf '0 motion 10 10\\n4 wiggle\\n' >s.txt", "--script s.txt --out out", 2,
-         "s.txt:2: unknown event (expected motion, button, key, quit or none): 'wiggle'", {"s.txt"}},
+        {"",
+         "printf '0 motion 10 10\\n4 wiggle\\n' >s.txt",
+         "--script s.txt --out out",
+         2,
+         "s.txt:2: unknown event (expected motion, button, key, quit or none): 'wiggle'",
+         {"s.txt"}},
         {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
         {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
         {"", ": >f", "--hash-list f/hashes.txt --out out", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
-        {"", "mkdir ref", "--expect ref --out out", 2, "ref/hashes.txt: cannot read: No such file or directory", {"ref"}},
+        {"",
+         "mkdir ref",
+         "--expect ref --out out",
+         2,
+         "ref/hashes.txt: cannot read: No such file or directory",
+         {"ref"}},
         // A rename would put a file in place of a pipe or device, such as /dev/stdout.
         {"", "mkfifo h.txt", "--hash-list h.txt --out out", 2, "cannot write h.txt: not a regular file", {"h.txt"}},
-        {"cat >\"$out\"", "", "--video clip.avi --out out", 2,
-         "--video: unknown kind of clip 'clip.avi' (the name must end in .webm, .mp4, .mkv or .apng)", {}},
-        {"cat >\"$out\"", "", "--video missing/clip.webm --out out", 2,
-         "missing/clip.webm: cannot write: No such file or directory", {}},
-        {"cat >\"$out\"", "mkdir clip.webm", "--video clip.webm --out out", 2, "clip.webm: cannot write: it is a folder",
+        {"cat >\"$out\"",
+         "",
+         "--video clip.avi --out out",
+         2,
+         "--video: unknown kind of clip 'clip.avi' (the name must end in .webm, .mp4, .mkv or .apng)",
+         {}},
+        {"cat >\"$out\"",
+         "",
+         "--video missing/clip.webm --out out",
+         2,
+         "missing/clip.webm: cannot write: No such file or directory",
+         {}},
+        {"cat >\"$out\"",
+         "mkdir clip.webm",
+         "--video clip.webm --out out",
+         2,
+         "clip.webm: cannot write: it is a folder",
          {"clip.webm"}},
-        {"", "PATH=../bin", "--video clip.mkv --out out", 2,
-         "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)", {}},
-        {"cat >\"$out\"", "chmod 644 ../bin/ffmpeg && PATH=../bin", "--video clip.mkv --out out", 2,
-         "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)", {}},
+        {"",
+         "PATH=../bin",
+         "--video clip.mkv --out out",
+         2,
+         "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)",
+         {}},
+        {"cat >\"$out\"",
+         "chmod 644 ../bin/ffmpeg && PATH=../bin",
+         "--video clip.mkv --out out",
+         2,
+         "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)",
+         {}},
         // A frame that cannot be written ends the run there: at its open, partway, at its last byte, at the rename.
         {"", "mkdir -p out/frame-000003.png.part", save_many, 1, "cannot write out/frame-000003.png: Is a directory",
          saved(3, "out/frame-000003.png.part")},
-        {"", "ulimit -f 1", "--frames 3 --save 2 --out out", 1, "cannot write out/frame-000002.png: File too large",
+        {"",
+         "ulimit -f 1",
+         "--frames 3 --save 2 --out out",
+         1,
+         "cannot write out/frame-000002.png: File too large",
          {"out"}},
-        {"", last_byte, "--frames 3 --save 2 --out out", 1, "cannot write out/frame-000002.png: File too large", {"out"}},
+        {"",
+         last_byte,
+         "--frames 3 --save 2 --out out",
+         1,
+         "cannot write out/frame-000002.png: File too large",
+         {"out"}},
         {"", "mkdir -p out/frame-000003.png", save_many, 1, "cannot write out/frame-000003.png: Is a directory",
          saved(3, "out/frame-000003.png")},
         // The hash list, failing as it is closed or renamed.
         {"", "ulimit -f 1", "--frames 40 --save 0-39 --hash-list h.txt", 1, "cannot write h.txt: File too large", {}},
-        {"", "mkdir h.txt", "--frames 3 --save 0-2 --hash-list h.txt", 1, "cannot write h.txt: Is a directory",
+        {"",
+         "mkdir h.txt",
+         "--frames 3 --save 0-2 --hash-list h.txt",
+         1,
+         "cannot write h.txt: Is a directory",
          {"h.txt"}},
         // ffmpeg failing at the start, dying, leaving early, claiming success with no clip, failing at the end (run
         // past a non-executable ffmpeg earlier on PATH), and a frame write failing during a clip.
-        {"echo 'Unknown encoder' >&2; exit 1", "", clip, 1,
-         "cannot write clip.webm: ffmpeg exited with status 1: Unknown encoder", {}},
-        {"head -c 2000000 >\"$out\"; kill -9 $$", "", clip + " --hash-list h.txt", 1,
-         "cannot write clip.webm: ffmpeg was killed by signal 9 (Killed)", {}},
-        {"head -c 1000 >/dev/null; exit 0", "", clip, 1, "cannot write clip.webm: ffmpeg stopped reading the frames", {}},
+        {"echo 'Unknown encoder' >&2; exit 1",
+         "",
+         clip,
+         1,
+         "cannot write clip.webm: ffmpeg exited with status 1: Unknown encoder",
+         {}},
+        {"head -c 2000000 >\"$out\"; kill -9 $$",
+         "",
+         clip + " --hash-list h.txt",
+         1,
+         "cannot write clip.webm: ffmpeg was killed by signal 9 (Killed)",
+         {}},
+        {"head -c 1000 >/dev/null; exit 0",
+         "",
+         clip,
+         1,
+         "cannot write clip.webm: ffmpeg stopped reading the frames",
+         {}},
         {"cat >/dev/null", "", clip, 1, "cannot write clip.webm: clip.webm.part: No such file or directory", {}},
         {"cat >\"$out\"; echo 'muxing failed' >&2; exit 1",
-         "mkdir ../off && : >../off/ffmpeg && chmod 644 ../off/ffmpeg && PATH=../off:$PATH", clip, 1,
-         "cannot write clip.webm: ffmpeg exited with status 1: muxing failed", {}},
+         "mkdir ../off && : >../off/ffmpeg && chmod 644 ../off/ffmpeg && PATH=../off:$PATH",
+         clip,
+         1,
+         "cannot write clip.webm: ffmpeg exited with status 1: muxing failed",
+         {}},
         {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1,
          "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
         // More workers than cores: the frames after the failing one are encoded, maybe done, and never written.
         {"", "mkdir -p out/frame-000003.png", save_many + many_jobs + " --hash-list h.txt", 1,
          "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
         // Too little memory for the slots of many workers.
-        {"", "ulimit -v 200000", "--jobs 64 --frames 3 --save 0-2 --out out", 1,
-         "cannot reserve 261 MiB for 64 jobs; ask for fewer with --jobs", {"out"}},
+        {"",
+         "ulimit -v 200000",
+         "--jobs 64 --frames 3 --save 0-2 --out out",
+         1,
+         "cannot reserve 261 MiB for 64 jobs; ask for fewer with --jobs",
+         {"out"}},
         // A full disk: a 600 KiB tmpfs holds ten frames; the hash list finds it full, the clip fills it.
         {"", "", "--frames 60 --save 0-50 --out out", 1, "cannot write out/frame-000010.png: No space left on device",
          saved(10), true},
         {"", "", "--frames 60 --save 0-50 --out out" + many_jobs, 1,
          "cannot write out/frame-000010.png: No space left on device", saved(10), true},
-        {"", "dd if=/dev/zero of=fill bs=4k 2>/dev/null", "--frames 3 --save 0-2 --hash-list h.txt", 1,
-         "cannot write h.txt: No space left on device", {"fill"}, true},
-        {"cat >\"$out\"", "", clip, 1,
-         "cannot write clip.webm: ffmpeg exited with status 1: cat: write error: No space left on device", {}, true}};
+        {"",
+         "dd if=/dev/zero of=fill bs=4k 2>/dev/null",
+         "--frames 3 --save 0-2 --hash-list h.txt",
+         1,
+         "cannot write h.txt: No space left on device",
+         {"fill"},
+         true},
+        {"cat >\"$out\"",
+         "",
+         clip,
+         1,
+         "cannot write clip.webm: ffmpeg exited with status 1: cat: write error: No space left on device",
+         {},
+         true}};
     std::string unmounted;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setup + " | " + c.args);
@@ -316,7 +410,8 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
         fs::create_directories(root + "/bin"), fs::create_directories(dir);
         // AddressSanitizer and qemu-user cannot start the tool in so small an address space; there the
         // too-little-memory case cannot be staged.
-        if (c.setup.starts_with("ulimit -v") && run_in(root + "/ok", c.setup, "--jobs 1 --frames 1").status != 0) continue;
+        if (c.setup.starts_with("ulimit -v") && run_in(root + "/ok", c.setup, "--jobs 1 --frames 1").status != 0)
+            continue;
         if (c.tmpfs && std::system(("mount -t tmpfs -o size=600k tmpfs '" + dir + "' 2>/dev/null").c_str()) != 0) {
             unmounted = "cannot mount a tmpfs (not root, or not permitted here), so the full-disk cases did not run";
             continue;

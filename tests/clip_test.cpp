@@ -9,21 +9,33 @@
 
 TEST(Clip, KnownSegments) {
     constexpr int32_t lo = INT32_MIN, hi = INT32_MAX;
-    struct Case { int32_t x0, y0, x1, y1; bool accepted; std::array<int32_t, 4> clipped; };
+    struct Case {
+        int32_t x0, y0, x1, y1;
+        bool accepted;
+        std::array<int32_t, 4> clipped;
+    };
     const Case cases[] = {
-        {0, 0, 639, 479, true, {0, 0, 639, 479}},         {-10, 240, 650, 240, true, {0, 240, 639, 240}},
-        {100, -50, 100, 600, true, {100, 0, 100, 479}},   {-10, 5, 5, -10, false, {}},
+        {0, 0, 639, 479, true, {0, 0, 639, 479}},
+        {-10, 240, 650, 240, true, {0, 240, 639, 240}},
+        {100, -50, 100, 600, true, {100, 0, 100, 479}},
+        {-10, 5, 5, -10, false, {}},
         // Below-right goes to the right edge first; crossings truncate toward the current start.
-        {700, 500, 320, 240, true, {639, 459, 320, 240}}, {320, 240, 700, 500, true, {320, 240, 639, 458}},
+        {700, 500, 320, 240, true, {639, 459, 320, 240}},
+        {320, 240, 700, 500, true, {320, 240, 639, 458}},
         // Above and beside: the top edge comes first. Right or left first would give (634, 0) and (6, 0).
-        {700, -50, 320, 240, true, {635, 0, 320, 240}},   {-60, -50, 320, 240, true, {5, 0, 320, 240}},
+        {700, -50, 320, 240, true, {635, 0, 320, 240}},
+        {-60, -50, 320, 240, true, {5, 0, 320, 240}},
         {-1000000, 0, 1000000, 479, true, {0, 239, 639, 239}},
-        {320, 240, lo, lo, true, {320, 240, 80, 0}},      {lo, lo, hi, hi, true, {0, 0, 479, 479}},
-        {hi, hi, lo, lo, true, {479, 479, 0, 0}},         {lo, lo, lo, hi, false, {}},
+        {320, 240, lo, lo, true, {320, 240, 80, 0}},
+        {lo, lo, hi, hi, true, {0, 0, 479, 479}},
+        {hi, hi, lo, lo, true, {479, 479, 0, 0}},
+        {lo, lo, lo, hi, false, {}},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(clip_segment(c.x0, c.y0, c.x1, c.y1, 0, 639, 0, 479), c.accepted) << "case " << &c - cases;
-        if (c.accepted) { EXPECT_EQ((std::array{clip_x0, clip_y0, clip_x1, clip_y1}), c.clipped) << &c - cases; }
+        if (c.accepted) {
+            EXPECT_EQ((std::array{clip_x0, clip_y0, clip_x1, clip_y1}), c.clipped) << &c - cases;
+        }
     }
 }
 
@@ -48,7 +60,8 @@ TEST(Clip, AnyEndsGiveRejectionOrVisibleEndsBetweenThem) {
             continue;
         }
         ++accepted;
-        SCOPED_TRACE(testing::Message() << "clipped to " << clip_x0 << "," << clip_y0 << " - " << clip_x1 << "," << clip_y1);
+        SCOPED_TRACE(testing::Message() << "clipped to " << clip_x0 << "," << clip_y0 << " - " << clip_x1 << ","
+                                        << clip_y1);
         ASSERT_TRUE(on_screen(clip_x0, clip_y0)) << "start off the screen";
         ASSERT_TRUE(on_screen(clip_x1, clip_y1)) << "end off the screen";
         ASSERT_TRUE(between(clip_x0, x0, x1)) << "clip_x0";

@@ -62,7 +62,11 @@ protected:
     }
 
 private:
-    struct Saved { const char* name; std::string value; bool set; };
+    struct Saved {
+        const char* name;
+        std::string value;
+        bool set;
+    };
     std::vector<Saved> saved;
 };
 
@@ -76,19 +80,24 @@ void push(Uint8 type, int x = 0, int y = 0) {
 // The program in a process of its own, as it starts for a user: SDL's state after a failed start
 // must not reach the other tests. It must end with status 1 and print exactly one line.
 // A program that wrongly starts its frame loop would never end: the alarm ends it.
-#define EXPECT_ONE_LINE_AND_STATUS_1(line_start)                                                         \
-    EXPECT_EXIT((alarm(20), std::exit(run_program())), testing::ExitedWithCode(1),                       \
-                "^" line_start "[^\n]*\n$")
+#define EXPECT_ONE_LINE_AND_STATUS_1(line_start) \
+    EXPECT_EXIT((alarm(20), std::exit(run_program())), testing::ExitedWithCode(1), "^" line_start "[^\n]*\n$")
 
 // A burst is worked off one event a frame; releases and other events are taken and change nothing;
 // a key or quit ends the loop with nothing of its frame done.
 TEST_F(Desktop, EventsActOneAFrame) {
     open_screen();
-    const struct { Uint8 type; int x, y, spin_x, spin_y, scene; } burst[] = {  // state after each frame
-        {SDL_MOUSEMOTION, 0, 0, -160, -120, 0}, {SDL_MOUSEBUTTONUP, 0, 0, -160, -120, 0},
-        {SDL_KEYUP, 0, 0, -160, -120, 0}, {SDL_MOUSEMOTION, 639, 479, 159, 119, 0},
-        {SDL_MOUSEBUTTONDOWN, 639, 479, 159, 119, 1}, {SDL_ACTIVEEVENT, 639, 479, 159, 119, 1},
-        {SDL_MOUSEMOTION, 313, 479, -3, 119, 1}};
+    const struct {
+        Uint8 type;
+        int x, y, spin_x, spin_y, scene;
+    } burst[] = {// state after each frame
+                 {SDL_MOUSEMOTION, 0, 0, -160, -120, 0},
+                 {SDL_MOUSEBUTTONUP, 0, 0, -160, -120, 0},
+                 {SDL_KEYUP, 0, 0, -160, -120, 0},
+                 {SDL_MOUSEMOTION, 639, 479, 159, 119, 0},
+                 {SDL_MOUSEBUTTONDOWN, 639, 479, 159, 119, 1},
+                 {SDL_ACTIVEEVENT, 639, 479, 159, 119, 1},
+                 {SDL_MOUSEMOTION, 313, 479, -3, 119, 1}};
     for (const auto& e : burst) push(e.type, e.x, e.y);
     push(SDL_KEYDOWN);
     for (const auto& e : burst) {
@@ -166,21 +175,27 @@ TEST_F(Desktop, NoDisplayGivesOneLineUnlessTheDriverWasNamed) {
 TEST_F(Desktop, SurfaceComesOutAsFillThenLitWrites) {
     open_screen();
     SDL_Surface* const screen = video_surface;
-    struct Format { int bits; uint32_t red, green, blue, alpha; };
+    struct Format {
+        int bits;
+        uint32_t red, green, blue, alpha;
+    };
     const Format formats[] = {
-        {8, 0xE0, 0x1C, 0x03, 0},       {8, 0, 0, 0, 0} /* palette */,  {16, 0xF800, 0x07E0, 0x001F, 0},
+        {8, 0xE0, 0x1C, 0x03, 0},        {8, 0, 0, 0, 0} /* palette */,      {16, 0xF800, 0x07E0, 0x001F, 0},
         {16, 0x001F, 0x07E0, 0xF800, 0}, {16, 0x7C00, 0x03E0, 0x1F, 0x8000}, {24, 0xFF0000, 0xFF00, 0xFF, 0},
-        {24, 0xFF, 0xFF00, 0xFF0000, 0}, {32, 0xFF0000, 0xFF00, 0xFF, 0},   {32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000}};
+        {24, 0xFF, 0xFF00, 0xFF0000, 0}, {32, 0xFF0000, 0xFF00, 0xFF, 0},    {32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000}};
     uint32_t seed = 99;
     for (int n = 0; n < 2 * static_cast<int>(std::size(formats)); ++n) {
         const Format& f = formats[n / 2];
         const int bytes = f.bits / 8, pitch = (640 * bytes + 3) / 4 * 4 + n % 2 * 8;
-        SCOPED_TRACE(testing::Message() << f.bits << " bits, red " << std::hex << f.red << ", pitch " << std::dec << pitch);
+        SCOPED_TRACE(testing::Message() << f.bits << " bits, red " << std::hex << f.red << ", pitch " << std::dec
+                                        << pitch);
         std::vector<uint8_t> pixels(static_cast<size_t>(pitch) * 480), want;
         for (uint8_t& b : pixels) b = static_cast<uint8_t>(next_random(seed));
         want = pixels;
-        SDL_Surface* surface = SDL_CreateRGBSurfaceFrom(pixels.data(), 640, 480, f.bits, pitch, f.red, f.green, f.blue, f.alpha);
-        SDL_Surface* expected = SDL_CreateRGBSurfaceFrom(want.data(), 640, 480, f.bits, pitch, f.red, f.green, f.blue, f.alpha);
+        SDL_Surface* surface =
+            SDL_CreateRGBSurfaceFrom(pixels.data(), 640, 480, f.bits, pitch, f.red, f.green, f.blue, f.alpha);
+        SDL_Surface* expected =
+            SDL_CreateRGBSurfaceFrom(want.data(), 640, 480, f.bits, pitch, f.red, f.green, f.blue, f.alpha);
         ASSERT_NE(surface, nullptr) << SDL_GetError();
         ASSERT_NE(expected, nullptr) << SDL_GetError();
         video_surface = surface, bytes_per_pixel = bytes;
@@ -193,7 +208,8 @@ TEST_F(Desktop, SurfaceComesOutAsFillThenLitWrites) {
         for (int32_t i = 0; i < screen_pixels; ++i) {
             const int32_t w = accum_buffer[i];
             if (w <= 0) continue;
-            const uint32_t v = part(w >> 16, p.Rloss, p.Rshift) + part(w >> 8, p.Gloss, p.Gshift) + part(w, p.Bloss, p.Bshift);
+            const uint32_t v =
+                part(w >> 16, p.Rloss, p.Rshift) + part(w >> 8, p.Gloss, p.Gshift) + part(w, p.Bloss, p.Bshift);
             std::memcpy(&want[pitch * (i / 640) + bytes * (i % 640)], &v, bytes);  // low bytes first on this host
         }
         EXPECT_TRUE(pixels == want);

@@ -28,8 +28,14 @@ TEST(SceneSetups, DrawThePoolInOrderAndStayInRange) {
         int zero_divisors = 0;
         for (int r = 0; r < ring_count; ++r) {
             const int g = r / rings_per_group;
-            const struct { const char* name; const int32_t* value; int32_t low, high; } fields[] = {
-                {"life", ring_life, 1, 35}, {"red", ring_red, 0, 16}, {"green", ring_green, 0, 16}, {"blue", ring_blue, 0, 16}};
+            const struct {
+                const char* name;
+                const int32_t* value;
+                int32_t low, high;
+            } fields[] = {{"life", ring_life, 1, 35},
+                          {"red", ring_red, 0, 16},
+                          {"green", ring_green, 0, 16},
+                          {"blue", ring_blue, 0, 16}};
             for (const auto& f : fields) {
                 EXPECT_GE(f.value[r], f.low) << f.name << " of ring " << r << ", scene " << scene;
                 EXPECT_LE(f.value[r], f.high) << f.name << " of ring " << r << ", scene " << scene;
@@ -53,14 +59,19 @@ TEST(SceneSetups, DrawThePoolInOrderAndStayInRange) {
 
 TEST(Animators, MoveThenCountDownThenRespawnInRingOrder) {
     start_core();
-    const struct { void (*setup)(); void (*animate)(); int spread, base; float restart; } scenes[] = {
-        {setup_scene_0, animate_scene_0, 155, 20, 0.0f}, {setup_scene_1, animate_scene_1, 85, 120, -1.5f},
-        {setup_scene_2, animate_scene_2, 85, 120, -1.5f}};
+    const struct {
+        void (*setup)();
+        void (*animate)();
+        int spread, base;
+        float restart;
+    } scenes[] = {{setup_scene_0, animate_scene_0, 155, 20, 0.0f},
+                  {setup_scene_1, animate_scene_1, 85, 120, -1.5f},
+                  {setup_scene_2, animate_scene_2, 85, 120, -1.5f}};
     for (const auto& s : scenes) {
         s.setup();
         for (int r = 0; r < ring_count; ++r) ring_life[r] = r % 3 == 0 ? 1 : r % 7 + 2;
-        const std::vector<float> old[3] = {{model_x, model_x + point_count}, {model_y, model_y + point_count},
-                                           {model_z, model_z + point_count}};
+        const std::vector<float> old[3] = {
+            {model_x, model_x + point_count}, {model_y, model_y + point_count}, {model_z, model_z + point_count}};
         const std::vector<int32_t> life(ring_life, ring_life + ring_count);
         const int p = rand_pos;
         s.animate();

@@ -58,11 +58,15 @@ TEST(InputQueue, KeepsOrderAndDropsWhatFindsItFull) {
 }
 
 TEST(Frame, AdvanceAnglesTruncatesAndWraps) {
-    const struct { int32_t from[3], spin_x, spin_y, to[3]; } cases[] = {
-        {{100, 100, 100}, -160, -120, {70, 90, 60}}, {{4095, 0, 0}, 0, 4, {0, 4095, 0}},  // pointer at (0, 0); 4096
-        {{0, 0, 4090}, 40, 0, {0, 10, 4}}, {{5, 0, 0}, 0, -40, {4091, 10, 0}},  // past 4095, below 0
-        {{0, 0, 0}, -3, 3, {0, 4095, 0}}, {{0, 0, 0}, 2, -2, {0, 1, 0}},  // toward zero; difference first
-        {{4065, 4086, 4055}, 32607, 32647, {4034, 4076, 4014}}};  // pointer at (65535, 65535)
+    const struct {
+        int32_t from[3], spin_x, spin_y, to[3];
+    } cases[] = {{{100, 100, 100}, -160, -120, {70, 90, 60}},
+                 {{4095, 0, 0}, 0, 4, {0, 4095, 0}},  // pointer at (0, 0); 4096
+                 {{0, 0, 4090}, 40, 0, {0, 10, 4}},
+                 {{5, 0, 0}, 0, -40, {4091, 10, 0}},  // past 4095, below 0
+                 {{0, 0, 0}, -3, 3, {0, 4095, 0}},
+                 {{0, 0, 0}, 2, -2, {0, 1, 0}},                            // toward zero; difference first
+                 {{4065, 4086, 4055}, 32607, 32647, {4034, 4076, 4014}}};  // pointer at (65535, 65535)
     for (const auto& c : cases) {
         angle_x = c.from[0], angle_y = c.from[1], angle_z = c.from[2], spin_x = c.spin_x, spin_y = c.spin_y;
         advance_angles();
@@ -96,8 +100,9 @@ TEST(Frame, RingsJoinPoints0To38AndNeverPoint39) {
 std::vector<int32_t> run(int scene, int shift) {
     start_core();
     for (int f = -scene; f < 150; ++f) {
-        const Input input = f < 0 ? button : f % 4 == 0 ? motion(160 + f * 7 % 320 - shift, 120 + f * 3 % 240 + shift)
-                                                        : none;
+        const Input input = f < 0        ? button
+                            : f % 4 == 0 ? motion(160 + f * 7 % 320 - shift, 120 + f * 3 % 240 + shift)
+                                         : none;
         EXPECT_TRUE(frame(input));
     }
     EXPECT_EQ(scene_mode, scene);
@@ -109,8 +114,7 @@ std::vector<int32_t> run(int scene, int shift) {
 TEST(Frame, StartUpResetsEverythingAndOwesNothingToRand) {
     const std::vector<int32_t> first = run(2, 30);
     const std::vector<int32_t> other = run(1, 0);
-    for (int32_t* v : {&rand_pos, &rand_step, &scene_mode, &mouse_x, &mouse_y, &angle_x, &angle_y, &angle_z})
-        *v = 3;
+    for (int32_t* v : {&rand_pos, &rand_step, &scene_mode, &mouse_x, &mouse_y, &angle_x, &angle_y, &angle_z}) *v = 3;
     // Large enough to turn the angles (a spin moves them by a quarter of itself) in the frames before
     // the first motion sets them afresh.
     spin_x = 400, spin_y = -200;

@@ -12,7 +12,10 @@
 
 TEST(Line, PixelSequences) {
     fill_row_offset();
-    struct Case { int32_t x0, y0, x1, y1; std::vector<std::pair<int32_t, int32_t>> pixels; };
+    struct Case {
+        int32_t x0, y0, x1, y1;
+        std::vector<std::pair<int32_t, int32_t>> pixels;
+    };
     const Case cases[] = {
         {0, 0, 4, 2, {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}},  // an error term of 0 steps diagonally
         {0, 0, 2, 4, {{0, 0}, {1, 1}, {1, 2}, {2, 3}, {2, 4}}},

@@ -10,7 +10,11 @@
 
 namespace {
 
-struct Layout { int bytes; uint8_t loss[3], shift[3]; uint32_t black, opaque; };
+struct Layout {
+    int bytes;
+    uint8_t loss[3], shift[3];
+    uint32_t black, opaque;
+};
 
 PixelLayout layout_of(const Layout& l, void* pixels, int pitch) {
     PixelLayout p{};
@@ -27,19 +31,28 @@ PixelLayout layout_of(const Layout& l, void* pixels, int pitch) {
 TEST(Present, EveryLayoutMatchesPlainLoop) {
     fill_row_offset();
     const Layout layouts[] = {
-        {1, {5, 5, 6}, {5, 2, 0}, 0, 0},           {1, {6, 5, 5}, {0, 2, 5}, 0, 0},      // 3-3-2 and 2-3-3
-        {2, {3, 2, 3}, {11, 5, 0}, 0, 0},          {2, {3, 2, 3}, {0, 5, 11}, 0, 0},     // 5-6-5 both ways
-        {2, {3, 3, 3}, {10, 5, 0}, 0x8000, 0x8000},                                      // 1-5-5-5, opaque
-        {2, {0, 0, 0}, {12, 6, 0}, 0, 0},          // fields overlapping, red past the pixel's 16 bits
-        {3, {0, 0, 0}, {16, 8, 0}, 0, 0},          {3, {0, 0, 0}, {0, 8, 16}, 0, 0},
-        {4, {0, 0, 0}, {16, 8, 0}, 0, 0},          {4, {0, 0, 0}, {0, 8, 16}, 0xFF000000, 0xFF000000},
-        {1, {8, 8, 8}, {0, 0, 0}, 0x37, 0},        // every channel lost, black not 0
-        {4, {254, 0, 0}, {20, 8, 0}, 0, 0},        // red wider than a byte: it contributes nothing
+        {1, {5, 5, 6}, {5, 2, 0}, 0, 0},
+        {1, {6, 5, 5}, {0, 2, 5}, 0, 0},  // 3-3-2 and 2-3-3
+        {2, {3, 2, 3}, {11, 5, 0}, 0, 0},
+        {2, {3, 2, 3}, {0, 5, 11}, 0, 0},            // 5-6-5 both ways
+        {2, {3, 3, 3}, {10, 5, 0}, 0x8000, 0x8000},  // 1-5-5-5, opaque
+        {2, {0, 0, 0}, {12, 6, 0}, 0, 0},            // fields overlapping, red past the pixel's 16 bits
+        {3, {0, 0, 0}, {16, 8, 0}, 0, 0},
+        {3, {0, 0, 0}, {0, 8, 16}, 0, 0},
+        {4, {0, 0, 0}, {16, 8, 0}, 0, 0},
+        {4, {0, 0, 0}, {0, 8, 16}, 0xFF000000, 0xFF000000},
+        {1, {8, 8, 8}, {0, 0, 0}, 0x37, 0},  // every channel lost, black not 0
+        {4, {254, 0, 0}, {20, 8, 0}, 0, 0},  // red wider than a byte: it contributes nothing
     };
-    struct Mapped { int layout; int32_t word; uint32_t value; };  // worked by hand
-    const Mapped mapped[] = {{2, 0x00FF8000, 0xFC00}, {2, 0x00010101, 0} /* lit, maps to 0 */,
-                             {0, 0x00FF8040, 0xF1},   {4, 0x00FF8040, 0x7E08}, {8, 0x00123456, 0x123456},
-                             {9, 0x00123456, 0x563412}, {11, 0x00FFFFFF, 0xFFFF}};
+    struct Mapped {
+        int layout;
+        int32_t word;
+        uint32_t value;
+    };  // worked by hand
+    const Mapped mapped[] = {{2, 0x00FF8000, 0xFC00},   {2, 0x00010101, 0} /* lit, maps to 0 */,
+                             {0, 0x00FF8040, 0xF1},     {4, 0x00FF8040, 0x7E08},
+                             {8, 0x00123456, 0x123456}, {9, 0x00123456, 0x563412},
+                             {11, 0x00FFFFFF, 0xFFFF}};
     uint32_t seed = 777;
     for (int n = 0; n < 4 * static_cast<int>(std::size(layouts)); ++n) {
         const bool wide = n % 4 >= 2;
@@ -47,14 +60,18 @@ TEST(Present, EveryLayoutMatchesPlainLoop) {
         wide_vectors = wide;
         const Layout& l = layouts[n / 4];
         const int extra = n % 2 * 6, pitch = 640 * l.bytes + extra;
-        SCOPED_TRACE(testing::Message() << "layout " << n / 4 << ", pitch " << pitch << (wide ? ", 32-byte vectors" : ""));
+        SCOPED_TRACE(testing::Message() << "layout " << n / 4 << ", pitch " << pitch
+                                        << (wide ? ", 32-byte vectors" : ""));
         const std::vector<int32_t> words = random_buffer(seed);
         std::vector<uint8_t> pixels(static_cast<size_t>(pitch) * 480);
         for (uint8_t& b : pixels) b = static_cast<uint8_t>(next_random(seed));
         const PixelLayout target = layout_of(l, pixels.data(), pitch);
-        const auto part = [](int32_t w, int loss, int shift) { return loss > 7 ? 0u : (uint32_t(w) & 0xFF) >> loss << shift; };
+        const auto part = [](int32_t w, int loss, int shift) {
+            return loss > 7 ? 0u : (uint32_t(w) & 0xFF) >> loss << shift;
+        };
         const auto map = [&](int32_t w) {
-            return part(w >> 16, l.loss[0], l.shift[0]) + part(w >> 8, l.loss[1], l.shift[1]) + part(w, l.loss[2], l.shift[2]);
+            return part(w >> 16, l.loss[0], l.shift[0]) + part(w >> 8, l.loss[1], l.shift[1]) +
+                   part(w, l.loss[2], l.shift[2]);
         };
         for (const Mapped& m : mapped) {
             if (m.layout != n / 4) continue;
@@ -62,7 +79,8 @@ TEST(Present, EveryLayoutMatchesPlainLoop) {
             EXPECT_EQ(map_pixel(target, m.word), m.value) << "map_pixel, word " << m.word;
         }
         std::vector<uint8_t> want = pixels;
-        for (int depth : {0, 5, -1}) present_surface(layout_of({depth, {}, {}, 0, 0}, pixels.data(), pitch), words.data());
+        for (int depth : {0, 5, -1})
+            present_surface(layout_of({depth, {}, {}, 0, 0}, pixels.data(), pitch), words.data());
         EXPECT_TRUE(pixels == want) << "a depth outside 1..4 wrote to the target";
         for (int32_t i = 0; i < screen_pixels; ++i) {
             const uint32_t v = words[i] > 0 ? map(words[i]) | l.opaque : l.black;
@@ -70,8 +88,10 @@ TEST(Present, EveryLayoutMatchesPlainLoop) {
             const int stride = l.bytes % 2 ? pitch : pitch / l.bytes * l.bytes;  // whole 2- and 4-byte elements
             uint8_t* at = &want[stride * (i / 640) + l.bytes * (i % 640)];
             if (l.bytes == 2) std::memcpy(at, &half, 2);  // 2 and 4 bytes as one host-order element
-            else if (l.bytes == 4) std::memcpy(at, &v, 4);
-            else for (int k = 0; k < l.bytes; ++k) at[k] = static_cast<uint8_t>(v >> 8 * k);  // low byte first
+            else if (l.bytes == 4)
+                std::memcpy(at, &v, 4);
+            else
+                for (int k = 0; k < l.bytes; ++k) at[k] = static_cast<uint8_t>(v >> 8 * k);  // low byte first
         }
         present_surface(target, words.data());
         EXPECT_TRUE(pixels == want);

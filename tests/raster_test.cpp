@@ -13,7 +13,7 @@
 // 16-byte code and, where the processor has AVX2, its 32-byte copy.
 TEST(Accum, FadeMatchesPlainLoop) {
     const int32_t hand[][3] = {{4, 0x00050607, 0x00000203}, {4, 0x00FFFFFF, 0x00FBFBFB}, {4, 0, 0},
-                               {2, 0x00010203, 0}, {2, 0x00040404, 0x00020202}, {2, 0x00030400, 0x00000200}};
+                               {2, 0x00010203, 0},          {2, 0x00040404, 0x00020202}, {2, 0x00030400, 0x00000200}};
     uint32_t seed = 12345;
     for (bool wide : {false, true}) {
         if (wide && !wide_vectors_supported()) continue;
@@ -42,17 +42,29 @@ TEST(Accum, FadeMatchesPlainLoop) {
 
 TEST(Accum, PlotReplacesOnlyFromColumnAndRowOne) {
     std::fill(std::begin(accum_buffer), std::end(accum_buffer), 0x00102030);
-    for (auto [x, y] : {std::pair{0, 100}, {100, 0}, {640, 100}, {100, 480}, {-1, 5}, {INT32_MIN, INT32_MAX},
-                        {1, 1}, {639, 1}, {1, 479}, {639, 479}})
+    for (auto [x, y] : {std::pair{0, 100},
+                        {100, 0},
+                        {640, 100},
+                        {100, 480},
+                        {-1, 5},
+                        {INT32_MIN, INT32_MAX},
+                        {1, 1},
+                        {639, 1},
+                        {1, 479},
+                        {639, 479}})
         accum_plot(accum_buffer, x, y, 1, 2, 3);
     EXPECT_EQ(std::count(std::begin(accum_buffer), std::end(accum_buffer), 0x00102030), screen_pixels - 4);
     for (int32_t i : {641, 1279, 306561, 307199}) EXPECT_EQ(accum_buffer[i], 0x00010203) << i;
 }
 
 TEST(Accum, SaturatingAddNeverCarries) {
-    struct Case { int32_t before, red, green, blue, after; };
-    const Case cases[] = {{0x00FA00FE, 12, 12, 2, 0x00FF0CFF}, {0x00123456, 0, 0, 0, 0x00123456},
-                          {0x00FFFF00, 1, 1, 0, 0x00FFFF00},   {0x000000FF, 300, 0, 1, 0x00FF00FF}};
+    struct Case {
+        int32_t before, red, green, blue, after;
+    };
+    const Case cases[] = {{0x00FA00FE, 12, 12, 2, 0x00FF0CFF},
+                          {0x00123456, 0, 0, 0, 0x00123456},
+                          {0x00FFFF00, 1, 1, 0, 0x00FFFF00},
+                          {0x000000FF, 300, 0, 1, 0x00FF00FF}};
     for (const Case& c : cases) {
         accum_buffer[screen_pixels - 1] = c.before;
         accum_add_pixel(accum_buffer, screen_pixels - 1, c.red, c.green, c.blue);

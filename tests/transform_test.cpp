@@ -21,32 +21,51 @@ void expect_bits(const Matrix4& m, const uint32_t (&want)[16], const char* what)
 // and 15 of the first product and 2, 5 and 6 of the view matrix.
 TEST(Matrices, ProductAndViewAtGeneralAnglesBitForBit) {
     Matrix4 a, b, result;
-    for (int k = 0; k < 16; ++k) a.e[k] = static_cast<float>(k * 0.37 - 2.1), b.e[k] = static_cast<float>(1.3 - k * 0.29);
+    for (int k = 0; k < 16; ++k)
+        a.e[k] = static_cast<float>(k * 0.37 - 2.1), b.e[k] = static_cast<float>(1.3 - k * 0.29);
     mat_mul(result, a, b);
-    expect_bits(result, {0xbfdd8ad9, 0xbee6b506, 0x3f5460ac, 0x400706f7, 0xc012680a, 0xc02e594b, 0xc04a4a8c,
-                         0xc0663bce, 0xc0360aa6, 0xc09fedfb, 0xc0e4d6a1, 0xc114dfa4, 0xc059ad41, 0xc0e8af4f,
-                         0xc13243fe, 0xc1703055}, "b x a");
+    expect_bits(result,
+                {0xbfdd8ad9, 0xbee6b506, 0x3f5460ac, 0x400706f7, 0xc012680a, 0xc02e594b, 0xc04a4a8c, 0xc0663bce,
+                 0xc0360aa6, 0xc09fedfb, 0xc0e4d6a1, 0xc114dfa4, 0xc059ad41, 0xc0e8af4f, 0xc13243fe, 0xc1703055},
+                "b x a");
     mat_mul(result, b, a);
-    expect_bits(result, {0x3f12bd41, 0x401762b7, 0x40850b0f, 0x40be64c3, 0xc00205bc, 0xbffa64c3, 0xbff0be0e,
-                         0xbfe71759, 0xc0945d64, 0xc0c8e3bd, 0xc0fd6a16, 0xc118f838, 0xc0e7b7ea, 0xc1299725,
-                         0xc15f5254, 0xc18a86c2}, "a x b");
+    expect_bits(result,
+                {0x3f12bd41, 0x401762b7, 0x40850b0f, 0x40be64c3, 0xc00205bc, 0xbffa64c3, 0xbff0be0e, 0xbfe71759,
+                 0xc0945d64, 0xc0c8e3bd, 0xc0fd6a16, 0xc118f838, 0xc0e7b7ea, 0xc1299725, 0xc15f5254, 0xc18a86c2},
+                "a x b");
     build_trig_tables();
     update_view(100, 2000, 3500);
-    expect_bits(view_matrix, {0xbf1bd5a9, 0x3f4a2792, 0xbd9cfe05, 0, 0x3f4a3ad7, 0x3f1824d1, 0xbe1a78d1, 0,
-                              0xbd96a905, 0xbe1c0a56, 0xbf7c4ef6, 0, 0, 0, 0, 0x3f800000}, "view");
+    expect_bits(view_matrix,
+                {0xbf1bd5a9, 0x3f4a2792, 0xbd9cfe05, 0, 0x3f4a3ad7, 0x3f1824d1, 0xbe1a78d1, 0, 0xbd96a905, 0xbe1c0a56,
+                 0xbf7c4ef6, 0, 0, 0, 0, 0x3f800000},
+                "view");
 }
 
 TEST(View, ProjectionOfNamedPoints) {
     constexpr float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     constexpr int32_t off = INT32_MIN;  // not finite, or truncates outside 32 bits
-    struct Case { float x, y, z; int32_t sx, sy; };
+    struct Case {
+        float x, y, z;
+        int32_t sx, sy;
+    };
     const Case cases[] = {
-        {0, 0, 0, 320, 240}, {1, 0, 0, 416, 240}, {0, -1, 0, 320, 144}, {1, 0, -1.5f, 560, 240},
-        {1, 0, -3.5f, 80, 240} /* behind the eye: mirrored */, {0, 1, -1.5f, 320, 480}, {0, -1, -1.5f, 320, 0},
-        {-1.3359375f, 0, -1.5f, 0, 240}, {1.33203125f, 0, -1.5f, 639, 240},
+        {0, 0, 0, 320, 240},
+        {1, 0, 0, 416, 240},
+        {0, -1, 0, 320, 144},
+        {1, 0, -1.5f, 560, 240},
+        {1, 0, -3.5f, 80, 240} /* behind the eye: mirrored */,
+        {0, 1, -1.5f, 320, 480},
+        {0, -1, -1.5f, 320, 0},
+        {-1.3359375f, 0, -1.5f, 0, 240},
+        {1.33203125f, 0, -1.5f, 639, 240},
         {-15.5f, 0, -2.125f, -9599, 240},  // x / d would be -9600 exactly; x * (1 / d) lies just above
-        {1, 1, -2.5f, off, off}, {0, 0, -2.5f, off, off}, {nan, 0, 0, off, 240}, {0, -inf, 0, 320, off},
-        {8947847.0f, 0, -1.5f, 2147483600, 240}, {8947848.0f, 0, -1.5f, off, 240}, {-8947850.0f, 0, -1.5f, off, 240},
+        {1, 1, -2.5f, off, off},
+        {0, 0, -2.5f, off, off},
+        {nan, 0, 0, off, 240},
+        {0, -inf, 0, 320, off},
+        {8947847.0f, 0, -1.5f, 2147483600, 240},
+        {8947848.0f, 0, -1.5f, off, 240},
+        {-8947850.0f, 0, -1.5f, off, 240},
     };
     constexpr int32_t n = static_cast<int32_t>(std::size(cases));
     for (int32_t i = 0; i < n; ++i) view_x[i] = cases[i].x, view_y[i] = cases[i].y, view_z[i] = cases[i].z;

@@ -60,12 +60,16 @@ std::string command_output(const std::string& command) {
     return text;
 }
 
-bool have_ffmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1") == 0; }
+bool have_ffmpeg() {
+    return std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1") == 0;
+}
 
 // "width,height,frames,rate" of the clip's video stream, every frame decoded to count them.
 std::string probe(const std::string& clip) {
-    std::string text = command_output("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                      "stream=width,height,nb_read_frames,r_frame_rate -of csv=p=0 '" + clip + "'");
+    std::string text = command_output(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        "stream=width,height,nb_read_frames,r_frame_rate -of csv=p=0 '" +
+        clip + "'");
     while (!text.empty() && (text.back() == '\n' || text.back() == ',')) text.pop_back();
     return text;
 }
@@ -74,7 +78,10 @@ std::string probe(const std::string& clip) {
 TEST(CaptureVideo, LosslessClipMatchesThePngFrames) {
     if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not on PATH";
     const std::string dir = fresh_folder("lossless");
-    const struct { const char* clip; const char* depth; } cases[] = {{"clip.mkv", "2"}};
+    const struct {
+        const char* clip;
+        const char* depth;
+    } cases[] = {{"clip.mkv", "2"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.clip);
         const std::string common = std::string(" --random 3 --frames 12 --depth ") + c.depth;
@@ -84,8 +91,7 @@ TEST(CaptureVideo, LosslessClipMatchesThePngFrames) {
         EXPECT_EQ(ran.err, "");
         const std::string clip = dir + "/" + c.clip;
         EXPECT_EQ(probe(clip), "640,480,60/1,12");
-        const std::string frames =
-            command_output("ffmpeg -v error -i '" + clip + "' -f rawvideo -pix_fmt rgb24 -");
+        const std::string frames = command_output("ffmpeg -v error -i '" + clip + "' -f rawvideo -pix_fmt rgb24 -");
         ASSERT_EQ(frames.size(), 12 * frame_bytes);
         std::vector<uint8_t> png(frame_bytes);
         std::string previous;
@@ -100,8 +106,8 @@ TEST(CaptureVideo, LosslessClipMatchesThePngFrames) {
             EXPECT_NE(decoded, previous) << frame;
             previous = decoded;
         }
-        EXPECT_EQ(entries(dir), (std::set<std::string>{c.clip, "frame-000000.png", "frame-000006.png",
-                                                       "frame-000011.png"}));
+        EXPECT_EQ(entries(dir),
+                  (std::set<std::string>{c.clip, "frame-000000.png", "frame-000006.png", "frame-000011.png"}));
         fs::remove(clip);
     }
     fs::remove_all(dir);
@@ -112,8 +118,9 @@ TEST(CaptureVideo, LossyClipsHoldEveryFrameRun) {
     if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not on PATH";
     const std::string dir = fresh_folder("lossy");
     std::ofstream(dir + ".txt") << "0 motion 500 100\n4 button\n9 key\n";
-    const struct { std::string args, clip, want; } cases[] = {
-        {"--script " + dir + ".txt --fps 24 --depth 3 --save 2 --out " + dir, "clip.webm", "640,480,24/1,9"}};
+    const struct {
+        std::string args, clip, want;
+    } cases[] = {{"--script " + dir + ".txt --fps 24 --depth 3 --save 2 --out " + dir, "clip.webm", "640,480,24/1,9"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.clip);
         const Ran ran = run_tool(dir, c.args + " --video " + dir + "/" + c.clip);

@@ -45,9 +45,8 @@ EMSCRIPTEN_KEEPALIVE void web_start() {
 EMSCRIPTEN_KEEPALIVE int32_t web_push(int32_t kind, int32_t x, int32_t y) {
     if (kind < 0 || kind > static_cast<int32_t>(InputKind::motion)) return 0;
     if (x < 0 || x > 65535 || y < 0 || y > 65535) return 0;
-    return queue_push(queue, {static_cast<InputKind>(kind), static_cast<uint16_t>(x), static_cast<uint16_t>(y)})
-               ? 1
-               : 0;
+    return queue_push(queue, {static_cast<InputKind>(kind), static_cast<uint16_t>(x), static_cast<uint16_t>(y)}) ? 1
+                                                                                                                 : 0;
 }
 
 // One frame: takes at most one input, then renders and converts into the

@@ -58,8 +58,8 @@ void show() {
     PatBlt(window_dc, 0, box.bottom, client.right, client.bottom - box.bottom, BLACKNESS);
     PatBlt(window_dc, 0, box.top, box.left, box.bottom - box.top, BLACKNESS);
     PatBlt(window_dc, box.right, box.top, client.right - box.right, box.bottom - box.top, BLACKNESS);
-    StretchBlt(window_dc, box.left, box.top, box.right - box.left, box.bottom - box.top, picture_dc, 0, 0,
-               screen_width, screen_height, SRCCOPY);
+    StretchBlt(window_dc, box.left, box.top, box.right - box.left, box.bottom - box.top, picture_dc, 0, 0, screen_width,
+               screen_height, SRCCOPY);
 }
 
 LRESULT CALLBACK window_procedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -79,28 +79,22 @@ LRESULT CALLBACK window_procedure(HWND handle, UINT message, WPARAM wparam, LPAR
     case WM_MOUSEWHEEL:  // SDL 1.2 reports a wheel turn as a button press too
         queue_push(queue, {InputKind::button, 0, 0});
         return message == WM_XBUTTONDOWN ? TRUE : 0;
-    case WM_MOUSEMOVE:
-        queue_push(queue, motion_at(lparam));
-        return 0;
+    case WM_MOUSEMOVE: queue_push(queue, motion_at(lparam)); return 0;
     case WM_SETCURSOR:
         if (LOWORD(lparam) == HTCLIENT) {
             SetCursor(nullptr);
             return TRUE;
         }
         break;
-    case WM_SIZE:
-        fit_box(LOWORD(lparam), HIWORD(lparam));
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;  // every pass paints the whole window
+    case WM_SIZE: fit_box(LOWORD(lparam), HIWORD(lparam)); return 0;
+    case WM_ERASEBKGND: return 1;  // every pass paints the whole window
     case WM_PAINT: {
         PAINTSTRUCT paint;
         BeginPaint(handle, &paint);
         EndPaint(handle, &paint);
         return 0;
     }
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }
@@ -134,8 +128,8 @@ bool start_window(HINSTANCE instance) {
     }
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     fit_box(width, height);
-    window = CreateWindowExW(0, L"ringfield", L"ringfield", WS_POPUP, 0, 0, width, height, nullptr, nullptr,
-                             instance, nullptr);
+    window = CreateWindowExW(0, L"ringfield", L"ringfield", WS_POPUP, 0, 0, width, height, nullptr, nullptr, instance,
+                             nullptr);
     if (window == nullptr) {
         report(L"create the window", GetLastError());
         return false;
