@@ -16,6 +16,8 @@
 #   windows  the Windows build: the MinGW-w64 compiler, its zlib, wine, and
 #            GoogleTest and libpng built for Windows into build-target/ from
 #            Debian's sources
+#   lint     the static checks of scripts/lint.sh: clang-format, clang-tidy
+#            and shellcheck
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,7 +40,8 @@ for group in "${groups[@]}"; do
       ;;
     cross) packages+=(qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest dpkg-dev cmake) ;;
-    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross or windows)" >&2; exit 2 ;;
+    lint) packages+=(clang-format-14 clang-tidy-14 shellcheck git) ;;
+    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows or lint)" >&2; exit 2 ;;
   esac
 done
 

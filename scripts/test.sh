@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Installs and builds everything, then runs the whole suite twice: the normal
-# optimised build and an AddressSanitizer + UndefinedBehaviorSanitizer build;
-# then the unit tests and golden frames on aarch64 and s390x under emulation,
-# and the Windows build's tests under wine.
+# Installs and builds everything, checks the tree (scripts/lint.sh), then
+# runs the whole suite twice: the normal optimised build and an
+# AddressSanitizer + UndefinedBehaviorSanitizer build; then the unit tests and
+# golden frames on aarch64 and s390x under emulation, and the Windows build's
+# tests under wine.
 # Everything is installed first, so a test skipped for a missing tool is a
 # failure here too: the run ends with a line naming every skipped test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Every group the suite needs; the demo group also builds build/.
-bash scripts/setup.sh demo tests browser cross windows
+bash scripts/setup.sh demo tests browser cross windows lint
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRINGFIELD_SANITIZE=ON
 cmake --build build-sanitize -j "$(nproc)"
 
@@ -36,6 +37,7 @@ skipped_tests() {  # build folder, report
 skips=$(mktemp)
 trap 'rm -f "$skips"' EXIT
 status=0
+bash scripts/lint.sh || status=1
 for build in build build-sanitize; do
     report=$(pwd)/$build/junit.xml
     rm -f "$report"
