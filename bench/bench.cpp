@@ -24,6 +24,7 @@
 #include "frame/frame_internal.h"
 #include "present/present.h"
 #include "raster/raster.h"
+#include "raster/vectors.h"
 #include "rings/rings_internal.h"
 #include "transform/transform.h"
 
@@ -180,14 +181,14 @@ RINGFIELD_WIDE void write_floor_wide(const PixelLayout& target, const int32_t* w
 
 void floor_pass(int32_t* words, int32_t key) {
 #if RINGFIELD_WIDE_VECTORS
-    if (wide_vectors) return pass_words_wide(words, key);
+    if (wide_vectors_used()) return pass_words_wide(words, key);
 #endif
     pass_words(words, key);
 }
 
 void floor_write(const PixelLayout& target, const int32_t* words) {
 #if RINGFIELD_WIDE_VECTORS
-    if (wide_vectors) return write_floor_wide(target, words);
+    if (wide_vectors_used()) return write_floor_wide(target, words);
 #endif
     write_floor(target, words);
 }
@@ -463,11 +464,11 @@ int main(int argc, char** argv) {
     const auto narrow =
         std::find_if(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--narrow") == 0; });
     if (narrow != argv + argc) {
-        wide_vectors = false;
+        use_wide_vectors(false);
         std::copy(narrow + 1, argv + argc + 1, narrow);
         --argc;
     }
-    benchmark::AddCustomContext("vectors", wide_vectors ? "32-byte (AVX2)" : "16-byte");
+    benchmark::AddCustomContext("vectors", wide_vectors_used() ? "32-byte (AVX2)" : "16-byte");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     make_targets();

@@ -16,6 +16,7 @@
 #include "bench/path.h"
 #include "frame/frame_internal.h"
 #include "raster/raster.h"
+#include "raster/vectors.h"
 #include "rings/rings.h"
 #include "transform/transform.h"
 
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
     // 32-byte copies would run.
     int frames = 600;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--narrow") == 0) wide_vectors = false;
+        if (std::strcmp(argv[i], "--narrow") == 0) use_wide_vectors(false);
         else
             frames = std::atoi(argv[i]);
     }
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
     std::printf(
         "median us per frame over %d frames a scene (stages, then whole frames without inner clocks), "
         "%s vectors\n",
-        frames, wide_vectors ? "32-byte" : "16-byte");
+        frames, wide_vectors_used() ? "32-byte" : "16-byte");
     std::printf("%-6s %-5s", "scene", "bytes");
     for (const char* name : stage_names) std::printf(" %9.9s", name);
     std::printf(" %9s %9s\n", "sum", "whole");

@@ -3,6 +3,7 @@
 #include "frame/frame_internal.h"
 
 #include "raster/raster.h"
+#include "raster/vectors.h"
 #include "rings/rings.h"
 #include "transform/transform.h"
 #include "trig/trig.h"
@@ -157,6 +158,8 @@ void frame_render() {
 }
 
 void frame_present(const PixelLayout& target) { present_surface(target, accum_buffer); }
+
+void core_use_wide_vectors(bool wide) { use_wide_vectors(wide); }
 
 CoreState core_state() { return {scene_mode, mouse_x, mouse_y, spin_x, spin_y, angle_x, angle_y, angle_z}; }
 

@@ -52,6 +52,12 @@ void frame_render();
 // written.
 void frame_present(const PixelLayout& target);
 
+// The fade and the conversion in the 32-byte copies of their vector code
+// where the processor has them (as from the start), or in the 16-byte code
+// that other processors run, to check that code on this one too. The pixels
+// are the same either way.
+void core_use_wide_vectors(bool wide);
+
 // What a platform may show or check of the core, read-only. Scenes run
 // 0..last_scene, angles 0..angle_steps - 1 (turn steps).
 constexpr int32_t scene_count = 3;

@@ -11,6 +11,7 @@
 #endif
 
 #include "raster/raster.h"
+#include "raster/vectors.h"
 
 #if RINGFIELD_WIDE_VECTORS
 // The 32-byte helpers return vectors by value, and the compiler warns that
@@ -89,7 +90,7 @@ void present_words(const PixelLayout& target, const int32_t* buffer) {
 }
 
 // Width bytes at a time (four words in 16, eight in 32) in the vector types
-// of raster.h. Loads and stores go through memcpy, so nothing needs
+// of raster/vectors.h. Loads and stores go through memcpy, so nothing needs
 // alignment.
 typedef Vectors<16>::Words Words4;
 typedef Vectors<16>::Halves Halves8;
@@ -390,7 +391,7 @@ void present_mapped(const PixelLayout& target, const int32_t* buffer, const RowW
 template <int Size>
 const RowWords* rows_for_size() {
 #if RINGFIELD_WIDE_VECTORS
-    if (wide_vectors) return wide_rows_by_direction<Size>;
+    if (wide_vectors_used()) return wide_rows_by_direction<Size>;
 #endif
     return rows_by_direction<Size>;
 }
@@ -407,7 +408,7 @@ void present_bpp4(const PixelLayout& target, const int32_t* buffer) {
     const ByteOrder order = little_endian ? byte_order(target) : ByteOrder::other;
     RowWords bytes_row = nullptr;
 #if RINGFIELD_WIDE_VECTORS
-    if (wide_vectors) {
+    if (wide_vectors_used()) {
         if (order == ByteOrder::same) bytes_row = present_row_bytes_wide<ByteOrder::same>;
         if (order == ByteOrder::swapped) bytes_row = present_row_bytes_wide<ByteOrder::swapped>;
     } else
@@ -482,7 +483,7 @@ constexpr Row2 row2_by_direction[8] = {row2_for<0>(), row2_for<1>(), row2_for<2>
 
 void present_bpp2(const PixelLayout& target, const int32_t* buffer) {
 #if RINGFIELD_WIDE_VECTORS
-    if (wide_vectors) {
+    if (wide_vectors_used()) {
         present_mapped(target, buffer, wide_rows_by_direction<2>);
         return;
     }

@@ -1,6 +1,7 @@
 // The accumulation buffer and its pixel operations: clear, fade, plot and
 // the saturating add.
 #include "raster/raster.h"
+#include "raster/vectors.h"
 
 #include <bit>
 #include <cstring>
@@ -103,7 +104,15 @@ bool wide_vectors_supported() {
 #endif
 }
 
+namespace {
+
 bool wide_vectors = wide_vectors_supported();
+
+}  // namespace
+
+bool wide_vectors_used() { return wide_vectors; }
+
+void use_wide_vectors(bool wide) { wide_vectors = wide && wide_vectors_supported(); }
 
 void fill_row_offset() {
     for (int32_t y = 0; y < screen_height; ++y) row_offset[y] = y * screen_width;

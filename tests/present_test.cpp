@@ -6,6 +6,7 @@
 
 #include "present/present_internal.h"
 #include "raster/raster.h"
+#include "raster/vectors.h"
 #include "tests/support.h"
 
 namespace {
@@ -57,7 +58,7 @@ TEST(Present, EveryLayoutMatchesPlainLoop) {
     for (int n = 0; n < 4 * static_cast<int>(std::size(layouts)); ++n) {
         const bool wide = n % 4 >= 2;
         if (wide && !wide_vectors_supported()) continue;
-        wide_vectors = wide;
+        use_wide_vectors(wide);
         const Layout& l = layouts[n / 4];
         const int extra = n % 2 * 6, pitch = 640 * l.bytes + extra;
         SCOPED_TRACE(testing::Message() << "layout " << n / 4 << ", pitch " << pitch
@@ -96,7 +97,7 @@ TEST(Present, EveryLayoutMatchesPlainLoop) {
         present_surface(target, words.data());
         EXPECT_TRUE(pixels == want);
     }
-    wide_vectors = wide_vectors_supported();
+    use_wide_vectors(true);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "raster/raster.h"
+#include "raster/vectors.h"
 #include "tests/support.h"
 
 // Against a plain loop over random buffers, and words worked by hand: the
@@ -17,7 +18,7 @@ TEST(Accum, FadeMatchesPlainLoop) {
     uint32_t seed = 12345;
     for (bool wide : {false, true}) {
         if (wide && !wide_vectors_supported()) continue;
-        wide_vectors = wide;
+        use_wide_vectors(wide);
         for (int32_t amount : {1, 2, 4, 100, 253, 254, 255, 1000}) {
             std::vector<int32_t> want = random_buffer(seed);
             for (int k = 0; k < 6; ++k) want[k] = hand[k][0] == amount ? hand[k][1] : want[k];
@@ -37,7 +38,7 @@ TEST(Accum, FadeMatchesPlainLoop) {
                 << "amount " << amount << (wide ? ", 32-byte vectors" : ", 16-byte vectors");
         }
     }
-    wide_vectors = wide_vectors_supported();
+    use_wide_vectors(true);
 }
 
 TEST(Accum, PlotReplacesOnlyFromColumnAndRowOne) {
