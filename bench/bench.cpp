@@ -23,89 +23,38 @@
 #include "bench/path.h"
 #include "frame/frame_internal.h"
 #include "present/present.h"
-#include "raster/raster.h"
+#include "raster/raster_internal.h"
 #include "raster/vectors.h"
 #include "rings/rings_internal.h"
-#include "transform/transform.h"
+#include "transform/transform_internal.h"
 
 namespace {
 
 constexpr int warm_frames = 400;
 
-// Everything a frame reads or writes, so that each benchmark can start from
-// the state the program is in after some hundred frames of a scene.
+// Everything a frame changes, so that each benchmark can start from the
+// state the program is in after some hundred frames of a scene.
 struct Snapshot {
-    int32_t accum[screen_pixels];
-    float mx[point_count], my[point_count], mz[point_count];
-    float vx[point_count], vy[point_count], vz[point_count];
-    int32_t sx[point_count], sy[point_count];
-    int32_t life[ring_count];
-    float drift[3][ring_count];
-    int32_t red[ring_count], green[ring_count], blue[ring_count];
-    int32_t pos, step, scene, mouse[2], spin[2], angle[3];
+#define FIELD(name) decltype(::name) name;
+    CORE_STATE(FIELD)
+#undef FIELD
     int frame;
 };
 
 Snapshot snapshots[scene_count];
 int path_frame;  // where the pointer is along its path
 
-#define SAVE(dst, src) std::memcpy(dst, src, sizeof(dst))
-
 void capture(Snapshot& s) {
-    SAVE(s.accum, accum_buffer);
-    SAVE(s.mx, model_x);
-    SAVE(s.my, model_y);
-    SAVE(s.mz, model_z);
-    SAVE(s.vx, view_x);
-    SAVE(s.vy, view_y);
-    SAVE(s.vz, view_z);
-    SAVE(s.sx, screen_x);
-    SAVE(s.sy, screen_y);
-    SAVE(s.life, ring_life);
-    SAVE(s.drift, ring_drift);
-    SAVE(s.red, ring_red);
-    SAVE(s.green, ring_green);
-    SAVE(s.blue, ring_blue);
-    s.pos = rand_pos;
-    s.step = rand_step;
-    s.scene = scene_mode;
-    s.mouse[0] = mouse_x;
-    s.mouse[1] = mouse_y;
-    s.spin[0] = spin_x;
-    s.spin[1] = spin_y;
-    s.angle[0] = angle_x;
-    s.angle[1] = angle_y;
-    s.angle[2] = angle_z;
+#define SAVE(name) std::memcpy(&s.name, &::name, sizeof ::name);
+    CORE_STATE(SAVE)
+#undef SAVE
     s.frame = path_frame;
 }
 
-#define LOAD(dst, src) std::memcpy(dst, src, sizeof(src))
-
 void restore(const Snapshot& s) {
-    LOAD(accum_buffer, s.accum);
-    LOAD(model_x, s.mx);
-    LOAD(model_y, s.my);
-    LOAD(model_z, s.mz);
-    LOAD(view_x, s.vx);
-    LOAD(view_y, s.vy);
-    LOAD(view_z, s.vz);
-    LOAD(screen_x, s.sx);
-    LOAD(screen_y, s.sy);
-    LOAD(ring_life, s.life);
-    LOAD(ring_drift, s.drift);
-    LOAD(ring_red, s.red);
-    LOAD(ring_green, s.green);
-    LOAD(ring_blue, s.blue);
-    rand_pos = s.pos;
-    rand_step = s.step;
-    scene_mode = s.scene;
-    mouse_x = s.mouse[0];
-    mouse_y = s.mouse[1];
-    spin_x = s.spin[0];
-    spin_y = s.spin[1];
-    angle_x = s.angle[0];
-    angle_y = s.angle[1];
-    angle_z = s.angle[2];
+#define LOAD(name) std::memcpy(&::name, &s.name, sizeof ::name);
+    CORE_STATE(LOAD)
+#undef LOAD
     path_frame = s.frame;
 }
 

@@ -15,6 +15,13 @@ extern int32_t angle_x;
 extern int32_t angle_y;
 extern int32_t angle_z;
 
+// Everything of this layer that frames change, each name once, for the
+// benchmark's snapshots and the reset test; and the whole core's, each
+// layer's list being in its internal header (rings, transform, raster),
+// which a user of CORE_STATE includes too.
+#define FRAME_STATE(X) X(scene_mode) X(mouse_x) X(mouse_y) X(spin_x) X(spin_y) X(angle_x) X(angle_y) X(angle_z)
+#define CORE_STATE(X) RINGS_STATE(X) TRANSFORM_STATE(X) RASTER_STATE(X) FRAME_STATE(X)
+
 // Everything that makes one scene: how much the buffer fades each frame, the
 // setup that lays out its rings and the animator that moves them.
 struct Scene {

@@ -1,6 +1,6 @@
 // The accumulation buffer and its pixel operations: clear, fade, plot and
 // the saturating add.
-#include "raster/raster.h"
+#include "raster/raster_internal.h"
 #include "raster/vectors.h"
 
 #include <bit>
@@ -104,11 +104,7 @@ bool wide_vectors_supported() {
 #endif
 }
 
-namespace {
-
 bool wide_vectors = wide_vectors_supported();
-
-}  // namespace
 
 bool wide_vectors_used() { return wide_vectors; }
 

@@ -1,26 +1,16 @@
 // Segment clipping to the screen rectangle: region flags for both ends,
 // trivial accept and reject, and one edge crossing per pass, in 64-bit
 // integers so that any pair of 32-bit ends is handled exactly.
-#include "raster/raster.h"
+#include "raster/raster_internal.h"
 
 int32_t clip_x0;
 int32_t clip_y0;
 int32_t clip_x1;
 int32_t clip_y1;
-
-namespace {
-
-// Where a point lies against the rectangle; screen y grows downwards, so
-// `below` is past the bottom row.
-struct RegionFlags {
-    bool below;
-    bool above;
-    bool left;
-    bool right;
-};
-
 RegionFlags start_flags;
 RegionFlags end_flags;
+
+namespace {
 
 bool outcode(RegionFlags& flags, int32_t x, int32_t y, int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax) {
     flags = RegionFlags{};

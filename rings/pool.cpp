@@ -6,25 +6,23 @@
 int32_t rand_pool[pool_size];
 int32_t rand_pos = 1;
 int32_t rand_step = 1;
+// An additive lagged-Fibonacci generator that repeats, value for value, the
+// unseeded rand() of the GNU C library, so the pool, and with it every frame,
+// is the same whatever C library (or browser) runs the program.
+Generator generator;
 
 namespace {
 
-// An additive lagged-Fibonacci generator that repeats, value for value, the
-// unseeded rand() of the GNU C library, so the pool, and with it every frame,
-// is the same whatever C library (or browser) runs the program. state holds
-// the last 34 words of r[i] = r[i-31] + r[i-3] (mod 2^32); next is the index
-// of the oldest of them, where the next word goes.
-constexpr int32_t lag_words = 34;
 constexpr int32_t warm_up_words = 310;
-uint32_t state[lag_words];
-int32_t next;
 
 uint32_t step_generator() {
-    const int32_t back31 = (next + lag_words - 31) % lag_words;
-    const int32_t back3 = (next + lag_words - 3) % lag_words;
+    uint32_t* const state = generator.words;
+    int32_t& next = generator.next;
+    const int32_t back31 = (next + generator_words - 31) % generator_words;
+    const int32_t back3 = (next + generator_words - 3) % generator_words;
     const uint32_t word = state[back31] + state[back3];
     state[next] = word;
-    next = (next + 1) % lag_words;
+    next = (next + 1) % generator_words;
     return word;
 }
 
@@ -33,6 +31,7 @@ uint32_t step_generator() {
 void random_reset() {
     // r[0] = 1, then 16807 r mod (2^31 - 1) by Schrage's method, which needs
     // no more than 32 bits; r[31..33] repeat r[0..2].
+    uint32_t* const state = generator.words;
     state[0] = 1;
     for (int32_t i = 1; i < 31; ++i) {
         const int32_t r = static_cast<int32_t>(state[i - 1]);
@@ -40,8 +39,8 @@ void random_reset() {
         if (w < 0) w += 2147483647;
         state[i] = static_cast<uint32_t>(w);
     }
-    for (int32_t i = 31; i < lag_words; ++i) state[i] = state[i - 31];
-    next = 0;
+    for (int32_t i = 31; i < generator_words; ++i) state[i] = state[i - 31];
+    generator.next = 0;
     // The first 310 words after these are never output.
     for (int32_t i = 0; i < warm_up_words; ++i) step_generator();
 }

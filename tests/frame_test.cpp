@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "frame/frame_internal.h"
-#include "raster/raster.h"
+#include "raster/raster_internal.h"
 #include "rings/rings_internal.h"
-#include "transform/transform.h"
+#include "transform/transform_internal.h"
 
 namespace {
 
@@ -109,17 +110,16 @@ std::vector<int32_t> run(int scene, int shift) {
     return {accum_buffer, accum_buffer + screen_pixels};
 }
 
-// Start-up is a full reset: a run after another run, with every piece of state the core keeps
-// disturbed and the C library's generator stirred in between, draws the same frames as the first.
+// Start-up is a full reset: a run after another run, with everything frames change (each layer's
+// list) disturbed and the C library's generator stirred in between, draws the same frames as the first.
 TEST(Frame, StartUpResetsEverythingAndOwesNothingToRand) {
     const std::vector<int32_t> first = run(2, 30);
     const std::vector<int32_t> other = run(1, 0);
-    for (int32_t* v : {&rand_pos, &rand_step, &scene_mode, &mouse_x, &mouse_y, &angle_x, &angle_y, &angle_z}) *v = 3;
-    // Large enough to turn the angles (a spin moves them by a quarter of itself) in the frames before
-    // the first motion sets them afresh.
-    spin_x = 400, spin_y = -200;
-    for (int i = 0; i < 1000; ++i) random_next();
-    for (int32_t& w : accum_buffer) w = 0x00405060;
+    // Bytes of 0x40: spins that turn the angles in the frames before the first motion, lit buffer
+    // words, a pool cursor and generator far from their start.
+#define DISTURB(name) std::memset(&name, 0x40, sizeof name);
+    CORE_STATE(DISTURB)
+#undef DISTURB
     std::srand(12345);
     for (int i = 0; i < 1000; ++i) std::rand();
     EXPECT_TRUE(run(2, 30) == first);

@@ -1,6 +1,6 @@
 // The view transform: the matrix from the three angles, every ring point
 // turned by it, and the perspective projection to screen coordinates.
-#include "transform/transform.h"
+#include "transform/transform_internal.h"
 
 #include "screen/screen.h"
 
@@ -12,6 +12,10 @@ float view_z[point_count];
 int32_t screen_x[point_count];
 int32_t screen_y[point_count];
 
+// Scratch factors of the product.
+Matrix4 view_factor_a;
+Matrix4 view_factor_b;
+
 namespace {
 
 // The projection's scale: a point one unit off the axis at a depth of one
@@ -19,23 +23,19 @@ namespace {
 // by choice, not by derivation.
 constexpr double projection_scale = 480.0;
 
-// Scratch factors of the product.
-Matrix4 work_a;
-Matrix4 work_b;
-
 }  // namespace
 
 void update_view(int32_t angle_x, int32_t angle_y, int32_t angle_z) {
-    mat_identity(work_a);
-    mat_identity(work_b);
-    mat_rot_x(work_a, angle_x);
-    mat_rot_y(work_b, angle_y);
-    mat_mul(view_matrix, work_a, work_b);
+    mat_identity(view_factor_a);
+    mat_identity(view_factor_b);
+    mat_rot_x(view_factor_a, angle_x);
+    mat_rot_y(view_factor_b, angle_y);
+    mat_mul(view_matrix, view_factor_a, view_factor_b);
     // Ry * Rx is rounded before Rz is applied; another grouping differs.
-    mat_copy(work_a, view_matrix);
-    mat_identity(work_b);
-    mat_rot_z(work_b, angle_z);
-    mat_mul(view_matrix, work_a, work_b);
+    mat_copy(view_factor_a, view_matrix);
+    mat_identity(view_factor_b);
+    mat_rot_z(view_factor_b, angle_z);
+    mat_mul(view_matrix, view_factor_a, view_factor_b);
     transform_points(view_matrix, 0, point_count);
 }
 

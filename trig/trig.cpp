@@ -1,6 +1,6 @@
 // The turn tables (one entry per 1/4096 of a turn) for the view rotations and
 // the ring tables (one per 1/40) for the points around each ring.
-#include "trig/trig.h"
+#include "trig/trig_internal.h"
 
 #include <cmath>
 
