@@ -97,25 +97,24 @@ typedef Vectors<16>::Halves Halves8;
 typedef Vectors<16>::Bytes Bytes16;
 typedef int16_t SignedHalves8 __attribute__((vector_size(16)));
 
-// One channel moved one way only (the other shift of a ChannelMap is 0), so
-// the direction is a template parameter and the other shift is not done.
-// A shift count, kept a scalar inside the loop. LLVM 14's WebAssembly
-// backend shifts by a count splatted outside the loop (where the optimiser
-// hoists it) one lane at a time, four to eight times slower than one
-// i32x4.shl or i16x8.shl; the empty asm stops the hoisting. Other targets
-// get the count unchanged.
-inline uint32_t opaque_count(uint32_t n) {
+// A shift count that the optimiser may not hoist out of the loop. LLVM 14's
+// WebAssembly backend shifts by a count splatted outside the loop one lane at
+// a time, four to eight times slower than one i32x4.shl or i16x8.shl; the
+// empty asm stops the hoisting. Other targets get the count unchanged.
+inline uint32_t unhoisted_count(uint32_t n) {
 #if defined(__wasm_simd128__)
     __asm__ volatile("" : "+r"(n));
 #endif
     return n;
 }
 
+// One channel moved one way only (the other shift of a ChannelMap is 0), so
+// the direction is a template parameter and the other shift is not done.
 template <int Width, bool Up>
 inline typename Vectors<Width>::Words apply_words(ChannelMap c, const typename Vectors<Width>::Words& w) {
-    if constexpr (Up) return (w << opaque_count(c.left)) & c.mask;
+    if constexpr (Up) return (w << unhoisted_count(c.left)) & c.mask;
     else
-        return (w >> opaque_count(c.right)) & c.mask;
+        return (w >> unhoisted_count(c.right)) & c.mask;
 }
 
 // A vector of words as their pixel values: lit ones mapped, the others black.
@@ -274,12 +273,14 @@ void present_row1(WordMap m, uint32_t opaque, uint32_t black, uint8_t* out, cons
     }
 }
 
-using RowWords = void (*)(WordMap, uint32_t, uint32_t, uint8_t*, const int32_t*);
+// Converts one row: the map, the opaque bits, black, the row's first byte in
+// the target and its first word in the buffer.
+using RowFunction = void (*)(WordMap, uint32_t, uint32_t, uint8_t*, const int32_t*);
 
 // The row function for a pixel size and a combination of channel
 // directions, picked once per frame.
 template <int Size, int Directions>
-constexpr RowWords row_for() {
+constexpr RowFunction row_for() {
     constexpr bool red_up = (Directions & 4) != 0;
     constexpr bool green_up = (Directions & 2) != 0;
     constexpr bool blue_up = (Directions & 1) != 0;
@@ -291,9 +292,9 @@ constexpr RowWords row_for() {
 }
 
 template <int Size>
-constexpr RowWords rows_by_direction[8] = {row_for<Size, 0>(), row_for<Size, 1>(), row_for<Size, 2>(),
-                                           row_for<Size, 3>(), row_for<Size, 4>(), row_for<Size, 5>(),
-                                           row_for<Size, 6>(), row_for<Size, 7>()};
+constexpr RowFunction rows_by_direction[8] = {row_for<Size, 0>(), row_for<Size, 1>(), row_for<Size, 2>(),
+                                              row_for<Size, 3>(), row_for<Size, 4>(), row_for<Size, 5>(),
+                                              row_for<Size, 6>(), row_for<Size, 7>()};
 
 #if RINGFIELD_WIDE_VECTORS
 // The AVX2 copies, eight words at a time. At 1 and 2 bytes a pixel the
@@ -357,12 +358,12 @@ RINGFIELD_WIDE void present_row_bytes_wide(WordMap m, uint32_t opaque, uint32_t 
 }
 
 template <int Size, int Directions>
-constexpr RowWords wide_row_for() {
+constexpr RowFunction wide_row_for() {
     return present_row_wide<Size, (Directions & 4) != 0, (Directions & 2) != 0, (Directions & 1) != 0>;
 }
 
 template <int Size>
-constexpr RowWords wide_rows_by_direction[8] = {
+constexpr RowFunction wide_rows_by_direction[8] = {
     wide_row_for<Size, 0>(), wide_row_for<Size, 1>(), wide_row_for<Size, 2>(), wide_row_for<Size, 3>(),
     wide_row_for<Size, 4>(), wide_row_for<Size, 5>(), wide_row_for<Size, 6>(), wide_row_for<Size, 7>()};
 #endif
@@ -374,14 +375,14 @@ int directions(const WordMap& m) {
 
 // The converters that map whole words (1, 3 and 4 bytes a pixel, and 2 in
 // the AVX2 copy), every row through one row function.
-void present_rows(const PixelLayout& target, const int32_t* buffer, const WordMap& m, RowWords row) {
+void present_rows(const PixelLayout& target, const int32_t* buffer, const WordMap& m, RowFunction row) {
     for (int32_t y = 0; y < screen_height; ++y) {
         row(m, target.opaque, target.black, row_start(target, y), buffer + row_offset[y]);
     }
 }
 
 // The row functions for each direction.
-void present_mapped(const PixelLayout& target, const int32_t* buffer, const RowWords* rows) {
+void present_mapped(const PixelLayout& target, const int32_t* buffer, const RowFunction* rows) {
     const WordMap m = word_map(target);
     present_rows(target, buffer, m, rows[directions(m)]);
 }
@@ -389,7 +390,7 @@ void present_mapped(const PixelLayout& target, const int32_t* buffer, const RowW
 // The row functions of the 1-, 3- and 4-byte converters: the AVX2 copies
 // where they run.
 template <int Size>
-const RowWords* rows_for_size() {
+const RowFunction* rows_for_size() {
 #if RINGFIELD_WIDE_VECTORS
     if (wide_vectors_used()) return wide_rows_by_direction<Size>;
 #endif
@@ -406,7 +407,7 @@ constexpr bool narrow_byte_shuffle = false;
 // The byte rows need no channel map.
 void present_bpp4(const PixelLayout& target, const int32_t* buffer) {
     const ByteOrder order = little_endian ? byte_order(target) : ByteOrder::other;
-    RowWords bytes_row = nullptr;
+    RowFunction bytes_row = nullptr;
 #if RINGFIELD_WIDE_VECTORS
     if (wide_vectors_used()) {
         if (order == ByteOrder::same) bytes_row = present_row_bytes_wide<ByteOrder::same>;
@@ -441,9 +442,9 @@ HalfMap half_map(int first_bit, int loss, int shift) {
 
 template <bool Up>
 inline Halves8 apply8(HalfMap m, Halves8 h) {
-    if constexpr (Up) return (h << opaque_count(m.count)) & m.mask;
+    if constexpr (Up) return (h << unhoisted_count(m.count)) & m.mask;
     else
-        return (h >> opaque_count(m.count)) & m.mask;
+        return (h >> unhoisted_count(m.count)) & m.mask;
 }
 
 template <bool RedUp, bool GreenUp, bool BlueUp>
@@ -471,15 +472,15 @@ void present_row2(HalfMap red, HalfMap green, HalfMap blue, uint16_t opaque, uin
 
 // By value: the maps are 16-bit like the pixels, so through a reference the
 // compiler would have to reload them after every store.
-using Row2 = void (*)(HalfMap, HalfMap, HalfMap, uint16_t, uint16_t, uint16_t*, const int32_t*);
+using Row2Function = void (*)(HalfMap, HalfMap, HalfMap, uint16_t, uint16_t, uint16_t*, const int32_t*);
 
 template <int Directions>
-constexpr Row2 row2_for() {
+constexpr Row2Function row2_for() {
     return present_row2<(Directions & 4) != 0, (Directions & 2) != 0, (Directions & 1) != 0>;
 }
 
-constexpr Row2 row2_by_direction[8] = {row2_for<0>(), row2_for<1>(), row2_for<2>(), row2_for<3>(),
-                                       row2_for<4>(), row2_for<5>(), row2_for<6>(), row2_for<7>()};
+constexpr Row2Function row2_by_direction[8] = {row2_for<0>(), row2_for<1>(), row2_for<2>(), row2_for<3>(),
+                                               row2_for<4>(), row2_for<5>(), row2_for<6>(), row2_for<7>()};
 
 void present_bpp2(const PixelLayout& target, const int32_t* buffer) {
 #if RINGFIELD_WIDE_VECTORS
@@ -494,7 +495,7 @@ void present_bpp2(const PixelLayout& target, const int32_t* buffer) {
         const HalfMap red = half_map(0, target.red_loss, target.red_shift);
         const HalfMap green = half_map(8, target.green_loss, target.green_shift);
         const HalfMap blue = half_map(0, target.blue_loss, target.blue_shift);
-        const Row2 row2 = row2_by_direction[(red.up ? 4 : 0) | (green.up ? 2 : 0) | (blue.up ? 1 : 0)];
+        const Row2Function row2 = row2_by_direction[(red.up ? 4 : 0) | (green.up ? 2 : 0) | (blue.up ? 1 : 0)];
         const auto opaque = static_cast<uint16_t>(target.opaque);
         const auto black = static_cast<uint16_t>(target.black);
         for (int32_t y = 0; y < screen_height; ++y) {
