@@ -4,6 +4,13 @@
 // fresh profile and HOME in a scratch folder. When the driver or the browser
 // is missing, `launch` says which with one line and exits with status 77,
 // which CTest reports as a skipped test.
+//
+// Every browser started here is closed, and its scratch folder removed,
+// whichever way node ends: `close`, `closeAll`, a signal, or node exiting
+// with browsers still open (an error, a failed test that skipped its own
+// close). A browser that does not close in time is killed with its whole
+// process group: a browser left running keeps node alive, so that a failed
+// test would otherwise show as a hang.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -13,14 +20,62 @@ export const engines = {
   firefox: { browser: 'firefox', path: process.env.FIREFOX || '/usr/bin/firefox-esr' },
 };
 
+const closeTime = 15000;  // ms a browser gets to close before it is killed
+
 function skip(why) {
   console.log(`SKIPPED: ${why}`);
   process.exit(77);
 }
 
+// Every browser started and not yet closed: { process, scratch, close }.
+const open = new Set();
+
+// The browser's processes, all in the group it leads (puppeteer starts it
+// detached), killed at once; and its folder, which its dying processes may
+// still be writing to, so removal is retried.
+function killNow(entry) {
+  const pid = entry.process?.pid;
+  if (pid) {
+    try {
+      process.kill(-pid, 'SIGKILL');
+    } catch {
+      // Already gone.
+    }
+  }
+  fs.rmSync(entry.scratch, { recursive: true, force: true, maxRetries: 10, retryDelay: 50 });
+  open.delete(entry);
+}
+
+process.on('exit', () => {
+  for (const entry of [...open]) killNow(entry);
+});
+for (const [signal, number] of [['SIGINT', 2], ['SIGTERM', 15], ['SIGHUP', 1]]) {
+  process.on(signal, () => {
+    for (const entry of [...open]) killNow(entry);
+    process.exit(128 + number);
+  });
+}
+
+// Resolves once the process has exited, or after `ms` with false.
+function exited(child, ms) {
+  if (!child || child.exitCode !== null || child.signalCode !== null) return Promise.resolve(true);
+  return new Promise((resolve) => {
+    const timer = setTimeout(() => resolve(false), ms);
+    child.once('exit', () => {
+      clearTimeout(timer);
+      resolve(true);
+    });
+  });
+}
+
+// Closes every browser still open.
+export async function closeAll() {
+  await Promise.all([...open].map((entry) => entry.close()));
+}
+
 // Returns { browser, scratch, close } for the engine named, or exits with
 // 77. `firefoxPrefs` sets Firefox preferences, where Chromium's settings come
-// through its protocol instead.
+// through its protocol instead. `close` may be called more than once.
 export async function launch(engine, name, firefoxPrefs = {}) {
   const chosen = engines[engine];
   if (!chosen) throw new Error(`unknown engine ${engine}; chromium or firefox`);
@@ -37,21 +92,48 @@ export async function launch(engine, name, firefoxPrefs = {}) {
        '--disable-component-update', '--disable-sync', '--hide-scrollbars']
     : [];
   if (engine === 'chromium' && process.getuid && process.getuid() === 0) args.push('--no-sandbox');
-  const browser = await puppeteer.launch({
-    browser: chosen.browser,
-    executablePath: chosen.path,
-    headless: true,
-    userDataDir: path.join(scratch, 'profile'),
-    args,
-    extraPrefsFirefox: firefoxPrefs,
-    env: { ...process.env, HOME: scratch, TMPDIR: scratch },
-  });
-  return {
-    browser,
-    scratch,
-    close: async () => {
-      await browser.close();
-      fs.rmSync(scratch, { recursive: true, force: true });
-    },
+  let browser;
+  try {
+    browser = await puppeteer.launch({
+      browser: chosen.browser,
+      executablePath: chosen.path,
+      headless: true,
+      userDataDir: path.join(scratch, 'profile'),
+      args,
+      extraPrefsFirefox: firefoxPrefs,
+      env: { ...process.env, HOME: scratch, TMPDIR: scratch },
+      // The signals are handled above, for every browser at once.
+      handleSIGINT: false,
+      handleSIGTERM: false,
+      handleSIGHUP: false,
+      // A browser that stops answering fails the call rather than holding it
+      // for puppeteer's three minutes.
+      protocolTimeout: 60000,
+    });
+  } catch (error) {
+    fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 10, retryDelay: 50 });
+    throw error;
+  }
+  const entry = { process: browser.process(), scratch };
+  let closing = null;
+  entry.close = () => {
+    closing ||= (async () => {
+      let closed = false;
+      try {
+        closed = await Promise.race([browser.close().then(() => true),
+                                     new Promise((resolve) => setTimeout(resolve, closeTime, false).unref())]);
+      } catch {
+        // Killed below.
+      }
+      if (!closed) {
+        console.log(`# ${engine} did not close within ${closeTime / 1000} s; killed`);
+        if (browser.connected) browser.disconnect().catch(() => {});
+      }
+      killNow(entry);
+      await exited(entry.process, closeTime);
+    })();
+    return closing;
   };
+  open.add(entry);
+  return { browser, scratch, close: entry.close };
 }

@@ -1,0 +1,154 @@
+// When the demo moves: the Pause button, a hidden tab, reduced motion, one
+// frame per animation frame, and touch on a phone.
+//   node tests/web/motion.test.js [path/to/ringfield-capture] [chromium|firefox]
+import assert from 'node:assert/strict';
+import { describe } from 'node:test';
+import {
+  at, canvasBox, closePage, digest, engine, frames, nativeHash, openHeld, openPage, plantedFault, ready, resumesWhereItWas,
+  state, step, test, text, waitFor, waitQueued,
+} from './harness.js';
+import { launch } from './browser.js';
+
+describe('pause and resume', () => {
+  test('the Pause button holds the picture, drops inputs and resumes with the next frame', async () => {
+    const page = await openPage({ width: 900, height: 700 });
+    await ready(page);
+    await waitFor(page, () => window.ringfield.state().frames >= 3);
+    const box = await canvasBox(page);
+    await page.click('#pause');
+    await waitFor(page, () => window.ringfield.state().paused);
+    const paused = await state(page);
+    const picture = await digest(page);
+    assert.equal(paused.running, false);
+    assert.equal(await text(page, '#pause'), 'Resume');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'pause');
+
+    await page.mouse.move(...at(box, 320, 100));
+    await page.mouse.click(...at(box, 300, 120));
+    await page.evaluate(() => document.activeElement.blur());
+    await page.keyboard.press('KeyQ');
+    await frames(page, 5);
+    assert.deepEqual(await state(page), paused);
+    assert.deepEqual(await digest(page), picture);
+
+    await page.evaluate(() => window.sampleFrames());
+    await page.click('#pause');
+    await resumesWhereItWas(page, paused);
+    assert.equal(await text(page, '#pause'), 'Pause');
+    await closePage(page);
+  });
+
+  test('once the demo has ended the button is disabled, until it starts again', async () => {
+    const page = await openPage({ width: 900, height: 700 });
+    await ready(page);
+    await page.keyboard.press('KeyE');
+    await waitFor(page, () => window.ringfield.state().ended);
+    assert.equal(await page.$eval('#pause', (b) => b.disabled), true);
+    await page.mouse.click(450, 350);
+    await waitFor(page, () => window.ringfield.state().frames >= 2);
+    assert.equal(await page.$eval('#pause', (b) => b.disabled), false);
+    await closePage(page);
+  });
+
+  // Chromium poses as such a system through its protocol; Firefox is started
+  // anew with the preference set.
+  test('under reduced motion the page shows the first frame and waits for Start', async () => {
+    let still = null;
+    try {
+      let page;
+      if (engine === 'chromium') {
+        page = await openPage({ width: 900, height: 700 },
+                              { media: [{ name: 'prefers-reduced-motion', value: 'reduce' }] });
+      } else {
+        still = await launch(engine, 'still', { 'ui.prefersReducedMotion': 1 });
+        page = await openPage({ width: 900, height: 700 }, { on: still.browser });
+      }
+      await ready(page);
+      await plantedFault();
+      await frames(page, 5);
+      const s = await state(page);
+      assert.deepEqual([s.frames, s.paused, s.running], [1, true, false]);
+      assert.equal((await digest(page)).hash, nativeHash('1 key\n', 1));
+      assert.equal(await text(page, '#pause'), 'Start');
+      assert.match(await text(page, '#hint'), /reduced motion/);
+      await page.click('#pause');
+      await waitFor(page, () => window.ringfield.state().frames >= 3);
+      assert.equal(await text(page, '#pause'), 'Pause');
+      assert.match(await text(page, '#hint'), /steer/);
+      await closePage(page);
+    } finally {
+      if (still) await still.close();
+    }
+  });
+});
+
+describe('touch on a phone', () => {
+  test('a drag steers and a tap changes the scene, frame for frame as natively', async () => {
+    const phone = { width: 412, height: 915, deviceScaleFactor: 2.625, isMobile: true, hasTouch: true };
+    const page = await openHeld(phone);
+    // Firefox has touch input but no phone to pose as: its hint stays the mouse's.
+    if (engine === 'chromium') assert.equal(await text(page, '#hint'), 'Drag to steer \u00b7 tap for the next scene');
+    const box = await canvasBox(page);
+    assert.ok(box.left >= 0 && box.top >= 0 && box.left + box.width <= 412 && box.top + box.height <= 915);
+    assert.ok(Math.abs(box.width - 412) < 1, `${box.width} wide`);
+
+    await page.touchscreen.touchStart(...at(box, 300, 200));
+    await page.touchscreen.touchMove(...at(box, 420, 260));
+    await page.touchscreen.touchEnd();
+    await waitQueued(page, 1);
+    await step(page, 5);
+    await page.touchscreen.tap(...at(box, 100, 100));
+    await waitQueued(page, 1);
+    await step(page, 15);
+    const s = await state(page);
+    assert.deepEqual([s.mouseX, s.mouseY, s.scene, s.frames, s.queued], [420, 260, 1, 20, 0]);
+    assert.equal((await digest(page)).hash, nativeHash('0 motion 420 260\n5 button\n', 20));
+    assert.equal(await text(page, '#scene'), 'Scene 2 of 3');
+
+    // Landscape: still inside the window at 4:3.
+    await page.setViewport({ ...phone, width: 915, height: 412 });
+    await frames(page, 2);
+    const wide = await canvasBox(page);
+    assert.ok(wide.top >= 0 && wide.top + wide.height <= 412 && wide.left >= 0 && wide.left + wide.width <= 915);
+    assert.ok(Math.abs(wide.width / wide.height - 4 / 3) < 0.01);
+    await closePage(page);
+  });
+});
+
+describe('the loop', () => {
+  test('runs one frame per animation frame', async () => {
+    const page = await openPage({ width: 800, height: 600 });
+    await ready(page);
+    await waitFor(page, () => window.ringfield.state().frames >= 3);
+    // Sampled in an animation-frame callback of its own, each sample sees
+    // the page's frame of that animation frame.
+    const seen = await (await page.waitForFunction(() => {
+      const list = (window.seenFrames ||= []);
+      list.push(window.ringfield.state().frames);
+      return list.length > 30 && list;
+    }, { polling: 'raf' })).jsonValue();
+    const steps = new Set(seen.slice(1).map((f, i) => f - seen[i]));
+    assert.deepEqual([...steps], [1], seen.join(' '));
+    assert.ok((await state(page)).running);
+    await closePage(page);
+  });
+
+  test('a hidden tab stops the loop and it goes on where it was when shown', async () => {
+    const page = await openPage({ width: 640, height: 480 });
+    await ready(page);
+    await waitFor(page, () => window.ringfield.state().frames >= 3);
+    const setHidden = (hidden) => page.evaluate((h) => {
+      Object.defineProperty(document, 'hidden', { configurable: true, get: () => h });
+      document.dispatchEvent(new Event('visibilitychange'));
+    }, hidden);
+    await setHidden(true);
+    const hidden = await state(page);
+    assert.equal(hidden.running, false);
+    await frames(page, 5);
+    assert.equal((await state(page)).frames, hidden.frames);
+    await page.evaluate(() => window.sampleFrames());
+    await setHidden(false);
+    await resumesWhereItWas(page, hidden);
+    await closePage(page);
+  });
+});
