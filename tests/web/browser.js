@@ -68,15 +68,26 @@ function exited(child, ms) {
   });
 }
 
-// Closes every browser still open.
+// Launches not yet finished: closeAll waits for them, so that a browser
+// whose start outlasted a timed-out test is closed too.
+const starting = new Set();
+
+// Closes every browser open or starting.
 export async function closeAll() {
+  await Promise.allSettled([...starting]);
   await Promise.all([...open].map((entry) => entry.close()));
 }
 
 // Returns { browser, scratch, close } for the engine named, or exits with
 // 77. `firefoxPrefs` sets Firefox preferences, where Chromium's settings come
 // through its protocol instead. `close` may be called more than once.
-export async function launch(engine, name, firefoxPrefs = {}) {
+export function launch(engine, name, firefoxPrefs = {}) {
+  const started = start(engine, name, firefoxPrefs);
+  starting.add(started);
+  return started.finally(() => starting.delete(started));
+}
+
+async function start(engine, name, firefoxPrefs) {
   const chosen = engines[engine];
   if (!chosen) throw new Error(`unknown engine ${engine}; chromium or firefox`);
   let puppeteer;
