@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
@@ -18,7 +19,7 @@
 #include "rings/rings_internal.h"
 #include "tests/support.h"
 
-// Stand in for SDL's own mode setting and surface calls, so that a test can make them fail, see
+// Stand in for SDL's own mode setting, driver name and surface calls, so that a test can make them fail, see
 // what was asked for and in what order the surface was worked on; otherwise they pass the call on.
 bool fail_lock = false;
 bool fail_mode = false;
@@ -51,6 +52,13 @@ extern "C" SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 
     key.type = SDL_KEYDOWN;
     if (key_after_mode) SDL_PushEvent(&key);
     return surface;
+}
+const char* reported_driver = nullptr;  // the video driver's name as SDL reports it, when set
+extern "C" char* SDL_VideoDriverName(char* name, int size) {
+    static auto* const real = real_sdl<char*(char*, int)>("SDL_VideoDriverName");
+    if (reported_driver == nullptr) return real(name, size);
+    std::snprintf(name, size, "%s", reported_driver);
+    return name;
 }
 extern "C" int SDL_LockSurface(SDL_Surface* surface) {
     static auto* const real = real_sdl<int(SDL_Surface*)>("SDL_LockSurface");
@@ -89,6 +97,7 @@ protected:
     void TearDown() override {
         SDL_Quit();
         fail_lock = fail_mode = key_after_mode = false;
+        reported_driver = nullptr;
         for (const auto& v : saved) v.set ? setenv(v.name, v.value.c_str(), 1) : unsetenv(v.name);
     }
     // The dummy driver, asked for by name, and the core started.
@@ -261,6 +270,10 @@ TEST_F(Desktop, NoDisplayGivesOneLineUnlessTheDriverWasNamed) {
     // Set but empty names no driver.
     setenv("SDL_VIDEODRIVER", "", 1);
     EXPECT_ONE_LINE_AND_STATUS_1("ringfield: no display found; [^\n]*SDL_VIDEODRIVER");
+    // The classic SDL 1.2 library falls back to its dummy driver instead.
+    reported_driver = "dummy";
+    EXPECT_ONE_LINE_AND_STATUS_1("ringfield: no display found; [^\n]*SDL_VIDEODRIVER");
+    reported_driver = nullptr;
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     EXPECT_TRUE(start_video());
 }
