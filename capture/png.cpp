@@ -4,7 +4,9 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 
 #include "capture/png.h"
@@ -146,17 +148,36 @@ bool write_png(const char* path, const uint8_t* rgb, Message& why) {
     return size > 0 && write_file(path, encoded, size, why);
 }
 
-bool read_png(const char* path, uint8_t* rgb) {
+bool read_png(const char* path, uint8_t* rgb, Message& why) {
+    why.text[0] = '\0';
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        if (errno != ENOENT) format(why, "%s", std::strerror(errno));
+        return false;
+    }
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path)) return false;
-    if (image.width != screen_width || image.height != screen_height) {
-        png_image_free(&image);
-        return false;
+    bool read = false;
+    // The header alone is read before the size is checked, so a file that
+    // claims a huge picture reserves nothing.
+    if (png_image_begin_read_from_stdio(&image, file)) {
+        if (image.width != screen_width || image.height != screen_height) {
+            format(why, "it is %u x %u pixels, not %d x %d", image.width, image.height, screen_width, screen_height);
+            png_image_free(&image);
+        } else {
+            image.format = PNG_FORMAT_RGB;
+            read = png_image_finish_read(&image, nullptr, rgb, screen_width * 3, nullptr) != 0;
+        }
     }
-    image.format = PNG_FORMAT_RGB;
-    return png_image_finish_read(&image, nullptr, rgb, screen_width * 3, nullptr) != 0;
+    const int error = errno;
+    // libpng says "Read Error" both for a file cut short and for one that
+    // cannot be read at all.
+    if (!read && !why.text[0]) {
+        format(why, "%s", std::ferror(file) ? std::strerror(error) : std::feof(file) ? "cut short" : image.message);
+    }
+    std::fclose(file);
+    return read;
 }
 
 uint64_t picture_hash(const uint8_t* rgb) {

@@ -23,6 +23,7 @@ size_t encode_png(const uint8_t* rgb, uint8_t* out, Message& why);
 // A failed write leaves no file behind and returns false with `why` set.
 // One thread only: it encodes into a buffer of its own.
 bool write_png(const char* path, const uint8_t* rgb, Message& why);
-// False when the file is missing, not a PNG or not the screen's size. Threads
-// may read at once.
-bool read_png(const char* path, uint8_t* rgb);
+// Reads a PNG of the screen's size. False when it cannot, `why` saying why:
+// not a PNG, cut short, another size, a read error; `why` is empty when
+// there is no file of that name. Threads may read at once.
+bool read_png(const char* path, uint8_t* rgb, Message& why);

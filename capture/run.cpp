@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "capture/files.h"
@@ -26,14 +28,51 @@ uint8_t picture[screen_pixels * 4];
 // A frame sent to the clip but not saved.
 uint8_t clip_rgb[rgb_size];
 
-constexpr int32_t max_references = 4096;
-int64_t reference_frame[max_references];
-uint64_t reference_hash[max_references];
+struct Reference {
+    int64_t frame;
+    uint64_t hash;
+};
+Reference references[max_hash_list];
 int32_t reference_count;
 Path hashes_path;
 AtomicFile hash_file;
 
-// Lines of "frame-NNNNNN HASH" (16 hex digits); '#' lines are comments.
+// One line of a file into `line`, without its newline; false at the end of
+// the file. A line that does not fit, or that holds a zero byte, is not
+// `whole`, and the rest of it is skipped: only a comment may be so long.
+bool read_line(std::FILE* file, char (&line)[256], bool& whole) {
+    int c = std::getc(file);
+    if (c == EOF) return false;
+    size_t length = 0;
+    whole = true;
+    for (; c != EOF && c != '\n'; c = std::getc(file)) {
+        if (c == '\0' || length + 1 == sizeof line) whole = false;
+        if (whole) line[length++] = static_cast<char>(c);
+    }
+    line[length] = '\0';
+    return true;
+}
+
+// "frame-NNNNNN HASH": the frame in six digits or more, as the hash list
+// writes it (frames from 1000000 on take seven), blanks, and the hash in
+// 16 hex digits; blanks may follow (a CR too).
+bool parse_reference(const char* line, Reference& reference) {
+    if (std::strncmp(line, "frame-", 6) != 0) return false;
+    const char* at = line + 6;
+    const size_t digits = std::strspn(at, "0123456789");
+    if (digits < 6 || !parse_number(at, static_cast<int64_t>(digits), max_frames, &reference.frame)) return false;
+    at += digits;
+    const size_t blanks = std::strspn(at, " \t");
+    at += blanks;
+    if (blanks == 0 || std::strspn(at, "0123456789abcdefABCDEF") != 16) return false;
+    reference.hash = std::strtoull(at, nullptr, 16);
+    at += 16;
+    return at[std::strspn(at, " \t\r")] == '\0';
+}
+
+// Lines of "frame-NNNNNN HASH"; '#' lines are comments and blank lines are
+// skipped. Sorted by frame, the first line of a frame first, for a binary
+// search per saved frame.
 bool read_references() {
     reference_count = 0;
     if (!format(hashes_path, "%s/hashes.txt", settings.expect_dir)) {
@@ -42,25 +81,36 @@ bool read_references() {
     std::FILE* file = std::fopen(hashes_path.text, "r");
     if (!file) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(errno));
     char line[256];
+    bool whole = true, well_formed = true, room = true;
     int32_t number = 0;
-    bool ok = true;
-    while (ok && std::fgets(line, sizeof line, file)) {
+    while (well_formed && room && read_line(file, line, whole)) {
         ++number;
-        if (line[0] == '#' || line[0] == '\n') continue;
-        long long frame = 0;
-        unsigned long long hash = 0;
-        char tail = 0;
-        int used = 0;
-        ok = std::sscanf(line, "frame-%6lld %16llx%n", &frame, &hash, &used) == 2 && used == 29 &&
-             (std::sscanf(line + used, " %c", &tail) != 1) && reference_count < max_references;
-        if (ok) {
-            reference_frame[reference_count] = frame;
-            reference_hash[reference_count++] = hash;
-        }
+        if (line[0] == '#' || (whole && line[std::strspn(line, " \t\r")] == '\0')) continue;
+        Reference reference{};
+        well_formed = whole && parse_reference(line, reference);
+        room = reference_count < max_hash_list;
+        if (well_formed && room) references[reference_count++] = reference;
     }
+    const int error = errno;
+    const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return ok || refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", hashes_path.text, number);
+    if (failed) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(error));
+    if (!well_formed) return refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", hashes_path.text, number);
+    if (!room) return refuse("%s:%d: more than %d hashes", hashes_path.text, number, max_hash_list);
+    std::stable_sort(references, references + reference_count,
+                     [](const Reference& a, const Reference& b) { return a.frame < b.frame; });
+    return true;
 }
+
+// The first reference of `frame`, or null.
+const Reference* reference_of(int64_t frame) {
+    const Reference* const end = references + reference_count;
+    const Reference* at = std::lower_bound(static_cast<const Reference*>(references), end, frame,
+                                           [](const Reference& r, int64_t f) { return r.frame < f; });
+    return at != end && at->frame == frame ? at : nullptr;
+}
+
+}  // namespace
 
 bool state_sound(int64_t frame, Message& why) {
     const CoreState state = core_state();
@@ -80,6 +130,10 @@ bool state_sound(int64_t frame, Message& why) {
     }
     return true;
 }
+
+bool (*frame_check)(int64_t frame, Message& why) = state_sound;
+
+namespace {
 
 bool frame_path(Path& path, const char* dir, int64_t frame, const char* suffix) {
     return format(path, "%s/frame-%06" PRId64 "%s", dir, frame, suffix);
@@ -109,8 +163,9 @@ void prepare_frame(Slot& slot) {
     if (slot.encoded) slot.encoded_size = encode_png(slot.rgb, slot.encoded, slot.why);
     if (slot.reference) {
         Path path;
-        slot.reference_kept =
-            frame_path(path, settings.expect_dir, slot.frame, ".png") && read_png(path.text, slot.reference);
+        slot.unreadable.text[0] = '\0';
+        slot.reference_kept = frame_path(path, settings.expect_dir, slot.frame, ".png") &&
+                              read_png(path.text, slot.reference, slot.unreadable);
         slot.differing = slot.reference_kept ? make_diff(slot.reference, slot.rgb) : 0;
     }
 }
@@ -129,24 +184,31 @@ Outcome compare_frame(const Slot& slot) {
         say("path too long in %s", settings.expect_dir);
         return Outcome::differs;
     }
-    int32_t r = 0;
-    while (r < reference_count && reference_frame[r] != frame) ++r;
+    const Reference* reference = reference_of(frame);
     const uint64_t hash = slot.hash;
     const bool picture_kept = slot.reference_kept;
+    const bool unreadable = slot.unreadable.text[0] != '\0';
+    const bool hash_matches = reference && reference->hash == hash;
     const int32_t differing = slot.differing;
-    if (r < reference_count && reference_hash[r] == hash && differing == 0) return Outcome::done;
+    if (hash_matches && differing == 0 && !unreadable) return Outcome::done;
     Message why;
     const bool written =
         write_png(actual.text, slot.rgb, why) && (!picture_kept || write_png(diff.text, slot.reference, why));
-    if (r == reference_count) {
+    if (!reference) {
         say("frame %" PRId64 ": no entry in %s", frame, hashes_path.text);
+    } else if (hash_matches && unreadable) {
+        say("frame %" PRId64 ": cannot read %s: %s", frame, path.text, slot.unreadable.text);
     } else {
-        say("frame %" PRId64 ": hash %016" PRIx64 ", expected %016" PRIx64 " (%s)", frame, hash, reference_hash[r],
+        say("frame %" PRId64 ": hash %016" PRIx64 ", expected %016" PRIx64 " (%s)", frame, hash, reference->hash,
             hashes_path.text);
     }
     if (picture_kept) {
         std::fprintf(stderr, "  %d pixels differ\n  expected: %s\n  actual:   %s\n  diff:     %s\n", differing,
                      path.text, actual.text, diff.text);
+    } else if (hash_matches) {
+        std::fprintf(stderr, "  actual:   %s\n", actual.text);
+    } else if (unreadable) {
+        std::fprintf(stderr, "  actual:   %s (cannot read %s: %s)\n", actual.text, path.text, slot.unreadable.text);
     } else {
         std::fprintf(stderr, "  actual:   %s (no expected picture kept for this frame)\n", actual.text);
     }
@@ -238,7 +300,7 @@ PixelLayout capture_layout() {
 // handed to the workers, and the frames they are done with written.
 Outcome after_frame(int64_t frame, const PixelLayout& target) {
     Message why, line;
-    if (settings.check && !state_sound(frame, why)) return fail_after_earlier(why);
+    if (settings.check && !frame_check(frame, why)) return fail_after_earlier(why);
     const bool saving = frame_saved(frame);
     // A slot free for this frame.
     Outcome outcome = saving ? write_frames(jobs_slots() - 1) : Outcome::done;
@@ -261,6 +323,7 @@ Outcome run_frames() {
     PixelLayout target = capture_layout();
     target.pixels = picture;
     start_core();
+    core_use_wide_vectors(!settings.narrow_vectors);
     inputs_restart();
     Outcome outcome = Outcome::done;
     frames_run = 0;
@@ -317,12 +380,13 @@ bool prepare_capture() {
     Message why;
     if (settings.expect_dir && !(folder_ready(settings.expect_dir, false, problem) && read_references())) return false;
     if (settings.video && !video_ready(settings.video, problem)) return false;
+    // The output folder first, as the hash list may go into it; taken away
+    // again when the hash list cannot be made, so that bad input leaves nothing.
+    const bool out_existed = settings.out_dir && is_folder(settings.out_dir);
+    if (settings.out_dir && !folder_ready(settings.out_dir, true, problem)) return false;
     if (settings.hash_list && !atomic_open(hash_file, settings.hash_list, why)) {
+        if (settings.out_dir && !out_existed) remove_folder(settings.out_dir);
         return refuse("cannot write %s: %s", settings.hash_list, why.text);
-    }
-    if (settings.out_dir && !folder_ready(settings.out_dir, true, problem)) {
-        atomic_abandon(hash_file);
-        return false;
     }
     return true;
 }
