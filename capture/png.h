@@ -12,6 +12,8 @@ constexpr int32_t rgb_size = screen_pixels * 3;
 // Room for one encoded picture: above libpng's size for a screen of RGB
 // stored uncompressed.
 constexpr int32_t png_capacity = rgb_size * 5 / 4 + 65536;
+// The largest reference file read back: far above any picture of the screen's size.
+constexpr size_t max_png_file_bytes = size_t{64} << 20;
 
 // A picture of the given layout as RGB, each field widened to 8 bits.
 void picture_rgb(const PixelLayout& layout, uint8_t* rgb);
@@ -27,3 +29,5 @@ bool write_png(const char* path, const uint8_t* rgb, Message& why);
 // not a PNG, cut short, another size, a read error; `why` is empty when
 // there is no file of that name. Threads may read at once.
 bool read_png(const char* path, uint8_t* rgb, Message& why);
+// The same from a PNG file's `size` bytes in memory: `why` is never empty on failure.
+bool decode_png(const uint8_t* data, size_t size, uint8_t* rgb, Message& why);

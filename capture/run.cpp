@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "capture/files.h"
 #include "capture/inputs.h"
@@ -37,69 +38,50 @@ int32_t reference_count;
 Path hashes_path;
 AtomicFile hash_file;
 
-// One line of a file into `line`, without its newline; false at the end of
-// the file. A line that does not fit, or that holds a zero byte, is not
-// `whole`, and the rest of it is skipped: only a comment may be so long.
-bool read_line(std::FILE* file, char (&line)[256], bool& whole) {
-    int c = std::getc(file);
-    if (c == EOF) return false;
-    size_t length = 0;
-    whole = true;
-    for (; c != EOF && c != '\n'; c = std::getc(file)) {
-        if (c == '\0' || length + 1 == sizeof line) whole = false;
-        if (whole) line[length++] = static_cast<char>(c);
-    }
-    line[length] = '\0';
-    return true;
-}
-
 // "frame-NNNNNN HASH": the frame in six digits or more, as the hash list
 // writes it (frames from 1000000 on take seven), blanks, and the hash in
 // 16 hex digits; blanks may follow (a CR too).
-bool parse_reference(const char* line, Reference& reference) {
-    if (std::strncmp(line, "frame-", 6) != 0) return false;
-    const char* at = line + 6;
-    const size_t digits = std::strspn(at, "0123456789");
-    if (digits < 6 || !parse_number(at, static_cast<int64_t>(digits), max_frames, &reference.frame)) return false;
-    at += digits;
-    const size_t blanks = std::strspn(at, " \t");
-    at += blanks;
-    if (blanks == 0 || std::strspn(at, "0123456789abcdefABCDEF") != 16) return false;
-    reference.hash = std::strtoull(at, nullptr, 16);
-    at += 16;
-    return at[std::strspn(at, " \t\r")] == '\0';
+bool parse_reference(const char* at, const char* end, Reference& reference) {
+    const auto span = [&](const char* set) {
+        const char* from = at;
+        while (at < end && *at != '\0' && std::strchr(set, *at)) ++at;
+        return at - from;
+    };
+    if (end - at < 6 || std::memcmp(at, "frame-", 6) != 0) return false;
+    at += 6;
+    const char* digits = at;
+    const int64_t length = span("0123456789");
+    if (length < 6 || !parse_number(digits, length, max_frames, &reference.frame)) return false;
+    if (span(" \t") == 0) return false;
+    reference.hash = 0;
+    for (int i = 0; i < 16; ++i, ++at) {
+        const char c = at < end ? *at : '\0';
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return false;
+        reference.hash = reference.hash << 4 | static_cast<uint64_t>(digit);
+    }
+    span(" \t\r");
+    return at == end;
 }
 
-// Lines of "frame-NNNNNN HASH"; '#' lines are comments and blank lines are
-// skipped. Sorted by frame, the first line of a frame first, for a binary
-// search per saved frame.
+// Reads the hash list named in `hashes_path` into memory and parses it.
 bool read_references() {
-    reference_count = 0;
     if (!format(hashes_path, "%s/hashes.txt", settings.expect_dir)) {
         return refuse("path too long in %s", settings.expect_dir);
     }
-    std::FILE* file = std::fopen(hashes_path.text, "r");
+    std::FILE* file = std::fopen(hashes_path.text, "rb");
     if (!file) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(errno));
-    char line[256];
-    bool whole = true, well_formed = true, room = true;
-    int32_t number = 0;
-    while (well_formed && room && read_line(file, line, whole)) {
-        ++number;
-        if (line[0] == '#' || (whole && line[std::strspn(line, " \t\r")] == '\0')) continue;
-        Reference reference{};
-        well_formed = whole && parse_reference(line, reference);
-        room = reference_count < max_hash_list;
-        if (well_formed && room) references[reference_count++] = reference;
-    }
+    std::vector<char> text(max_hash_list_bytes + 1);
+    const size_t size = std::fread(text.data(), 1, text.size(), file);
     const int error = errno;
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(error));
-    if (!well_formed) return refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", hashes_path.text, number);
-    if (!room) return refuse("%s:%d: more than %d hashes", hashes_path.text, number, max_hash_list);
-    std::stable_sort(references, references + reference_count,
-                     [](const Reference& a, const Reference& b) { return a.frame < b.frame; });
-    return true;
+    if (size > max_hash_list_bytes) return refuse("%s: larger than 16 MiB", hashes_path.text);
+    return parse_hash_list(text.data(), size, hashes_path.text);
 }
 
 // The first reference of `frame`, or null.
@@ -111,6 +93,41 @@ const Reference* reference_of(int64_t frame) {
 }
 
 }  // namespace
+
+bool parse_hash_list(const char* text, size_t size, const char* name) {
+    reference_count = 0;
+    const char* const end = text + size;
+    int32_t number = 0;
+    for (const char* line = text; line < end;) {
+        const char* const line_end = std::find(line, end, '\n');
+        ++number;
+        const char* first = line;
+        while (first < line_end && *first != '\0' && std::strchr(" \t\r", *first)) ++first;
+        // Comments may hold anything, blank lines are skipped.
+        if (line[0] != '#' && first != line_end) {
+            Reference reference{};
+            if (!parse_reference(line, line_end, reference)) {
+                return refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", name, number);
+            }
+            if (reference_count == max_hash_list) {
+                return refuse("%s:%d: more than %d hashes", name, number, max_hash_list);
+            }
+            references[reference_count++] = reference;
+        }
+        line = line_end == end ? end : line_end + 1;
+    }
+    // Sorted by frame, the first line of a frame first, for a binary search
+    // per saved frame.
+    std::stable_sort(references, references + reference_count,
+                     [](const Reference& a, const Reference& b) { return a.frame < b.frame; });
+    return true;
+}
+
+bool listed_hash(int64_t frame, uint64_t& hash) {
+    const Reference* reference = reference_of(frame);
+    if (reference) hash = reference->hash;
+    return reference != nullptr;
+}
 
 bool state_sound(int64_t frame, Message& why) {
     const CoreState state = core_state();

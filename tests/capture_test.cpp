@@ -82,6 +82,22 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     for (int i = 0; i < 100000; ++i) most += "7 none\n";
     ASSERT_TRUE(parse_script_text("s", most.c_str()));
     EXPECT_EQ(script_count, 100000);
+    // A hash list as other tools may have kept it: CR LF, tabs, capitals, seven digits, no last line end; a
+    // frame's first line counts.
+    const std::string hashes = long_comment +
+                               "frame-000009 00000000000000ff\r\n\n \t\r\nframe-1000000\t0123456789ABCDEF  \n"
+                               "frame-000003 fedcba9876543210\nframe-000009 0000000000000001";
+    ASSERT_TRUE(parse_hash_list(hashes.data(), hashes.size(), "h"));
+    const struct {
+        int64_t frame;
+        bool listed;
+        uint64_t hash;
+    } listed[] = {{9, true, 0xff}, {1000000, true, 0x0123456789abcdef}, {3, true, 0xfedcba9876543210}, {4, false, 7}};
+    for (const auto& l : listed) {
+        uint64_t hash = 7;
+        EXPECT_EQ(listed_hash(l.frame, hash), l.listed) << l.frame;
+        EXPECT_EQ(hash, l.hash) << l.frame;
+    }
 }
 
 TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
@@ -92,6 +108,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         const char* script;
         std::vector<std::string> args;
         const char* problem;
+        std::string hashes = "";  // a hash list to parse instead, when not empty
     } cases[] = {
         {"# c\n1 key\nx motion 1 2", {}, "f:3: bad frame number 'x'"},
         {"5 # only a comment", {}, "f:1: missing event after the frame number"},
@@ -100,6 +117,25 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {"5 button now", {}, "f:1: unexpected word 'now'"},
         {"10 key\n\n5 key", {}, "f:3: frame goes back in time: '5'"},
         {after_long_comment.c_str(), {}, "f:3: bad frame number 'x'"},
+        {nullptr,
+         {},
+         "h:3: expected 'frame-NNNNNN' and 16 hex digits",
+         long_comment + "\nframe-00001 0123456789abcdef"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcde\n"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdef0"},
+        {nullptr,
+         {},
+         "h:2: expected 'frame-NNNNNN' and 16 hex digits",
+         "\nframe-000001 0123456789\x10\x11\x12\x13\x14\x15"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-0000010123456789abcdef"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdef x"},
+        {nullptr,
+         {},
+         "h:1: expected 'frame-NNNNNN' and 16 hex digits",
+         std::string("frame-000001 0123456789abcdef\0", 30)},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", std::string("\0\n", 2)},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-100000001 0123456789abcdef"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "Frame-000001 0123456789abcdef"},
         {too_many.c_str(), {}, "f:100001: too many events (at most 100000)"},
         {"5 key\n10 key\n7 key", {}, "f:3: frame goes back in time: '7'"},  // against the previous event
         {nullptr, {"--frams", "5"}, "unknown option '--frams' (see --help)"},
@@ -140,7 +176,10 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--jobs", "65"}, "--jobs: bad count '65' (1..64)"},
         {nullptr, {"--jobs", "2x"}, "--jobs: bad count '2x' (1..64)"}};
     for (const auto& c : cases) {
-        EXPECT_TRUE(c.script ? !parse_script_text("f", c.script) : parse(c.args) == 2) << c.problem;
+        EXPECT_TRUE(!c.hashes.empty() ? !parse_hash_list(c.hashes.data(), c.hashes.size(), "h")
+                    : c.script        ? !parse_script_text("f", c.script)
+                                      : parse(c.args) == 2)
+            << c.problem;
         EXPECT_STREQ(problem.text, c.problem);
     }
 }
@@ -273,6 +312,12 @@ TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
         if (c.what == std::string("picture")) {
             EXPECT_EQ(read, rgb);
         }
+        // The same from memory, for what a file holds.
+        if (c.bytes.empty()) continue;
+        Message in_memory;
+        EXPECT_EQ(decode_png(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), read.data(), in_memory),
+                  c.what == std::string("picture"));
+        EXPECT_STREQ(in_memory.text, c.why);
     }
     fs::remove_all(root);
 }
@@ -417,6 +462,12 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          "--expect ref --out out",
          2,
          "ref/hashes.txt:100001: more than 100000 hashes",
+         {"ref", "ref/hashes.txt"}},
+        {"",
+         "mkdir ref && head -c 16777217 /dev/zero | tr '\\0' '#' >ref/hashes.txt",
+         "--expect ref --out out",
+         2,
+         "ref/hashes.txt: larger than 16 MiB",
          {"ref", "ref/hashes.txt"}},
         {"",
          "head -c 4194305 /dev/zero | tr '\\0' '#' >s.txt",
