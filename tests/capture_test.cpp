@@ -70,6 +70,24 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
     EXPECT_TRUE(frame_saved(4));
     EXPECT_FALSE(frame_saved(8));
+    // The defaults: 900 frames at 2 bytes, the last one saved into the current folder.
+    ASSERT_EQ(parse({}), 0);
+    EXPECT_EQ(settings.frames, 900);
+    EXPECT_EQ(settings.depth, 2);
+    EXPECT_FALSE(settings.reversed);
+    EXPECT_STREQ(settings.out_dir, ".");
+    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_saved(f), f == 899) << f;
+    ASSERT_EQ(parse({"--save", "none", "--out", "o"}), 0);
+    EXPECT_EQ(settings.save_count, 0);
+    // --help and --version print and run nothing.
+    for (const char* word : {"--help", "--he", "--version"}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(parse({word, "--frames", "0"}), 1) << word;
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(printed.starts_with(word[2] == 'h' ? "usage: ringfield-capture [options]\n" : "ringfield-capture "))
+            << printed;
+        EXPECT_EQ(printed.find("--narrow-vectors") != std::string::npos, word[2] == 'h') << word;
+    }
     // One worker a core unless told.
     EXPECT_EQ(settings.jobs, static_cast<int32_t>(std::max(1u, std::min(64u, std::thread::hardware_concurrency()))));
     ASSERT_EQ(parse({"--jobs=64"}), 0);
@@ -147,6 +165,15 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr,
          {"--print-inputs", "--out", "o"},
          "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check"},
+        {nullptr, {"--frames", "0"}, "--frames: bad count '0' (1..100000000)"},
+        {nullptr, {"--frames", "100000001"}, "--frames: bad count '100000001' (1..100000000)"},
+        {nullptr, {"--frames", "+5"}, "--frames: bad count '+5' (1..100000000)"},
+        {nullptr, {"--random", "4294967296"}, "--random: bad seed '4294967296' (0..4294967295)"},
+        {nullptr,
+         {"--save",
+          "0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,"
+          "0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4"},
+         "--save: more than 64 items"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--random", ""}, "--random: bad seed '' (0..4294967295)"},
@@ -344,6 +371,59 @@ TEST(CaptureTool, NarrowVectorsRunTheSixteenByteCode) {
     }
 }
 
+// What a run that goes well leaves: the frames asked for where they were asked for, nothing else.
+TEST(CaptureTool, RunsWriteWhatTheyAreAskedFor) {
+    const std::string root = testing::TempDir() + "capture_runs_" + std::to_string(getpid());
+    const struct {
+        std::string setup, args;
+        std::set<std::string> left;
+    } cases[] = {
+        {"", "--frames 3", {"frame-000002.png"}},
+        {"", "--frames 3 --save 0,2 --hash-list h.txt", {"h.txt"}},
+        {"", "--frames 3 --save none", {}},
+        {"",
+         "--frames 4 --save 1-3/2 --out o --hash-list o/h.txt",
+         {"o", "o/frame-000001.png", "o/frame-000003.png", "o/h.txt"}},
+        // A key or quit ends the run: the frames after it are not run, so not saved.
+        {"printf '2 quit\\n' >q", "--script q --frames 10 --save 1,5 --out .", {"q", "frame-000001.png"}},
+        {"printf '1 key\\n' >q", "--script q --frames 10 --save 0-9 --hash-list h", {"q", "h"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        fs::remove_all(root);
+        fs::create_directories(root);
+        const Ran ran = run_in(root, c.setup, c.args);
+        EXPECT_EQ(ran.status, 0);
+        EXPECT_EQ(ran.err, "");
+        EXPECT_EQ(tree(root), c.left);
+    }
+    EXPECT_EQ(contents(root + "/h").size(), 30u) << "frames 0 and 1 run, the key taken at 1";
+    fs::remove_all(root);
+}
+
+// A frame that breaks --check's invariants ends the run after the saved frames before it are written.
+TEST(CaptureTool, BrokenInvariantEndsTheRun) {
+    const std::string root = testing::TempDir() + "capture_check_" + std::to_string(getpid());
+    fs::remove_all(root);
+    for (const char* jobs : {"1", "5"}) {
+        SCOPED_TRACE(jobs);
+        ASSERT_EQ(parse({"--frames", "6", "--save", "0-5", "--check", "--jobs", jobs, "--out", root, "--hash-list",
+                         root + "/h"}),
+                  0);
+        ASSERT_TRUE(load_script() && prepare_capture());
+        frame_check = [](int64_t frame, Message& why) {
+            return frame < 3 ? state_sound(frame, why)
+                             : (format(why, "frame %d broke", static_cast<int>(frame)), false);
+        };
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(run_capture(), 1);
+        frame_check = state_sound;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "ringfield-capture: frame 3 broke\n");
+        EXPECT_EQ(tree(root), (std::set<std::string>{"frame-000000.png", "frame-000001.png", "frame-000002.png"}));
+        fs::remove_all(root);
+    }
+}
+
 // Frames encoded by one worker or by more than there are cores: the same files byte for byte and the same hash
 // list; and they pass as references, read back by several workers, pixel for pixel.
 TEST(CaptureTool, AnyJobCountWritesTheSameFiles) {
@@ -436,6 +516,10 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          {"s.txt"}},
         {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
         {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
+        {"", ": >f", "--out f", 2, "f: not a folder", {"f"}},
+        {"", "", "--out a/b", 2, "a/b: No such file or directory", {}},
+        {"", "", "--expect ref", 2, "ref: No such file or directory", {}},
+        {"", ": >ref", "--expect ref", 2, "ref: not a folder", {"ref"}},
         {"", ": >f", "--hash-list f/hashes.txt --out out", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
         {"", "", "--out out --hash-list out/no/h.txt", 2, "cannot write out/no/h.txt: No such file or directory", {}},
         {"",
