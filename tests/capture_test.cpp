@@ -275,6 +275,26 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     ASSERT_TRUE(read_png((root + "/ref/frame-000002.actual.png").c_str(), rgb.data(), why));
     EXPECT_EQ(picture_hash(rgb.data()), std::stoull(hash, nullptr, 16));
     EXPECT_EQ(tree(root), (std::set<std::string>{"ref", "ref/hashes.txt", "ref/frame-000002.actual.png"}));
+    // Kept pictures of another depth under the right hashes: the picture differs, and the diff's red pixels are
+    // the ones counted.
+    ASSERT_EQ(run_in(root, "", "--depth 4 --frames 3 --save 1 --out ref").status, 0);
+    std::ofstream(root + "/ref/hashes.txt") << hashes;
+    const Ran kept = run_in(root, "", "--frames 3 --save 1 --expect ref");
+    EXPECT_EQ(kept.status, 1);
+    const std::string head =
+                          "ringfield-capture: frame 1: the kept picture differs, though the hash matches "
+                          "(ref/hashes.txt)\n  ",
+                      tail =
+                          " pixels differ\n  expected: ref/frame-000001.png\n  actual:   "
+                          "ref/frame-000001.actual.png\n  diff:     ref/frame-000001.diff.png\n";
+    ASSERT_TRUE(kept.err.starts_with(head) && kept.err.ends_with(tail)) << kept.err;
+    ASSERT_TRUE(read_png((root + "/ref/frame-000001.diff.png").c_str(), rgb.data(), why));
+    int red = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) red += rgb[i] == 255 && rgb[i + 1] == 0 && rgb[i + 2] == 0;
+    EXPECT_GT(red, 1000);
+    EXPECT_EQ(kept.err.substr(head.size(), kept.err.size() - head.size() - tail.size()), std::to_string(red));
+    fs::remove(root + "/ref/frame-000001.png"), fs::remove(root + "/ref/frame-000001.diff.png");
+    fs::remove(root + "/ref/frame-000001.actual.png");
     // Both frames differing, compared by several workers: told in frame order.
     std::ofstream(root + "/ref/hashes.txt") << hashes.replace(13, 16, "fedcba9876543210");
     EXPECT_EQ(run_in(root, "", "--frames 3 --save 1,2 --expect ref" + many_jobs).err,
@@ -559,6 +579,12 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          2,
          "s.txt: larger than 4 MiB",
          {"s.txt"}},
+        {"",
+         "printf '0 key\\0' >s.txt",
+         "--script s.txt",
+         2,
+         "s.txt: not a text file (contains a zero byte)",
+         {"s.txt"}},
         // A rename would put a file in place of a pipe or device, such as /dev/stdout.
         {"", "mkfifo h.txt", "--hash-list h.txt --out out", 2, "cannot write h.txt: not a regular file", {"h.txt"}},
         {"cat >\"$out\"",
@@ -633,6 +659,14 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          1,
          "frame 1: cannot read ref/frame-000001.png: cut short\n  actual:   ref/frame-000001.actual.png",
          {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "ref/frame-000001.actual.png"}},
+        {"",
+         "mkdir -p ref/frame-000000.actual.png && echo '# none' >ref/hashes.txt",
+         "--frames 2 --save 0 --expect ref",
+         1,
+         "frame 0: no entry in ref/hashes.txt\n"
+         "  actual:   ref/frame-000000.actual.png (no expected picture kept for this frame)\n"
+         "  (could not write the actual and diff pictures: Is a directory)",
+         {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
         // The hash list, failing as it is closed or renamed.
         {"", "ulimit -f 1", "--frames 40 --save 0-39 --hash-list h.txt", 1, "cannot write h.txt: File too large", {}},
         {"",
@@ -668,6 +702,12 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          1,
          "cannot write clip.webm: ffmpeg exited with status 1: muxing failed",
          {}},
+        {"cat >\"$out\"",
+         "echo '0 quit' >q",
+         "--script q --video clip.mkv",
+         1,
+         "clip.mkv not written: the run ended before its first frame",
+         {"q"}},
         {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1,
          "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
         // More workers than cores: the frames after the failing one are encoded, maybe done, and never written.
