@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes the gallery in docs/gallery/ (shown in README.md and docs/scenes.md) from one capture of ringfield-capture's built-in
-# tour: a still of each scene, and a looping animated WebP of each scene's
-# last seconds, cut from a lossless clip. The scenes change at the tour's
-# clicks, as the tool lists them.
+# Makes the gallery in docs/gallery/ (shown in README.md and docs/scenes.md)
+# from one capture of ringfield-capture's built-in tour: a still of each
+# scene, and a looping animated WebP of each scene's last seconds, cut from a
+# lossless clip. The scenes change at the tour's clicks, as the tool lists
+# them.
 #   bash scripts/gallery.sh [path/to/ringfield-capture]
 set -euo pipefail
 cd "$(dirname "$0")/.."
