@@ -23,8 +23,10 @@ bash scripts/setup.sh release windows
 # when it is set).
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
-# The same umask in any shell, for the files the builds write and pack.
+# The same umask in any shell, for the files the builds write and pack, and
+# UTC for the zip's DOS times, which are local.
 umask 022
+export TZ=UTC
 # No trace of this folder in the programs.
 flags="-ffile-prefix-map=$(pwd)=. -fdebug-prefix-map=$(pwd)=."
 work=build-release
@@ -45,8 +47,10 @@ cmake -S . -B "$work/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mingw32.cm
 cmake --build "$work/windows" -j "$(nproc)"
 top=ringfield-${version}-windows-x86_64
 cmake --install "$work/windows" --prefix "$work/zip/$top" --strip >/dev/null
+# The zip records owners too: run as root (as setup.sh is), they are root's.
+mtime=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC')
 (cd "$work/zip" && find "$top" -type f | LC_ALL=C sort >files.txt &&
-  cmake -E tar cf "../../dist/$top.zip" --format=zip --mtime="@$SOURCE_DATE_EPOCH" --files-from=files.txt)
+  cmake -E tar cf "../../dist/$top.zip" --format=zip --mtime="$mtime" --files-from=files.txt)
 
 # The page as committed; the test web_page_current holds it to what its
 # sources build.
