@@ -153,6 +153,10 @@ window_of() {  # pid, seconds
 # Not to be run in a subshell: the process is this shell's child.
 took=
 end_status=
+ended_words() {
+    if [ "$took" = hung ]; then echo "NOT ended 10 s after the key, killed"
+    else echo "ended $took ms after the key, status $end_status"; fi
+}
 end_on_key() {  # pid, window, run name
     local pid=$1 pressed deadline
     xdotool windowactivate --sync "$2" >/dev/null 2>&1 || true
@@ -198,7 +202,7 @@ starts() {  # part name, count, program and its runner...
         program_pid=
         if [ "$took" = hung ] || [ "$end_status" != 0 ]; then
             bad=$((bad + 1)) failures+=("$run")
-            say "$name run $run: FAILED: shown $shown ms, after the key: $took ms, status $end_status $(head -c 300 "$work/err")"
+            say "$name run $run: FAILED: shown $shown ms; $(ended_words); $(head -c 300 "$work/err")"
         else
             ok=$((ok + 1)) total=$((total + took))
             [ "$took" -le "$max" ] || max=$took
@@ -270,7 +274,7 @@ hour() {  # seconds
     stop_display
     verdict=$(judge "$samples") || ok=no
     [ "$took" != hung ] && [ "$end_status" = 0 ] || ok=no
-    say "SUMMARY hour: $([ "$ok" = yes ] && echo ok || echo FAILED): $seconds s unthrottled; $verdict; ended $took ms after the key, status $end_status"
+    say "SUMMARY hour: $([ "$ok" = yes ] && echo ok || echo FAILED): $seconds s unthrottled; $verdict; $(ended_words)"
     [ "$ok" = yes ] || failed=1
 }
 
@@ -377,7 +381,7 @@ fps() {  # repetitions
         fps_figures=$(awk '{ print $2 }' "$work/fps.log" | sort -n | awk '{ v[++n] = $1 }
             END { if (n == 0) print "no frames counted"
                   else printf "frames per second min %d, median %d, max %d over %d s", v[1], v[int((n + 1) / 2)], v[n], n }')
-        say "fps $rep: $([ "$ok" = yes ] && echo ok || echo FAILED): sanitizer build $([ "$status" -eq 0 ] && echo built || echo "FAILED ($status)") in $built s beside it; $fps_figures; ended $took ms after the key, status $end_status"
+        say "fps $rep: $([ "$ok" = yes ] && echo ok || echo FAILED): sanitizer build $([ "$status" -eq 0 ] && echo built || echo "FAILED ($status)") in $built s beside it; $fps_figures; $(ended_words)"
         [ "$ok" = yes ] || bad=$((bad + 1))
     done
     stop_display
