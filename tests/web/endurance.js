@@ -33,8 +33,9 @@ function procStatus(pid) {
   }
 }
 
-// Chromium's renderer processes: every process under the browser's whose
-// command line says so.
+// Chromium's renderer processes for pages: every process under the
+// browser's whose command line says so, less the one that renders the
+// browser's own interface (busy too, with a few tabs open).
 function renderers(browserPid) {
   const children = new Map();
   for (const entry of fs.readdirSync('/proc')) {
@@ -52,7 +53,8 @@ function renderers(browserPid) {
   const walk = (pid) => {
     for (const child of children.get(pid) || []) {
       try {
-        if (fs.readFileSync(`/proc/${child}/cmdline`, 'utf8').includes('--type=renderer')) found.push(child);
+        const line = fs.readFileSync(`/proc/${child}/cmdline`, 'utf8');
+        if (line.includes('--type=renderer') && !line.includes('--top-chrome-webui')) found.push(child);
       } catch {
         // Gone meanwhile.
       }
@@ -108,9 +110,8 @@ async function main() {
     return { heap: heap.usedSize, wasm, frames, running };
   };
 
-  // The page's renderer: of the browser's renderers (headless Chromium keeps
-  // more than one busy while the page draws), the one whose CPU time drops
-  // most when the page's loop is held.
+  // The page's renderer: of the pages' renderers, the one whose CPU time
+  // drops most when the page's loop is held.
   const browserPid = browser.process().pid;
   const used = async (ms) => {
     const before = new Map(renderers(browserPid).map((pid) => [pid, procStatus(pid)?.cpuTicks ?? 0]));
