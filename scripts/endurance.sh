@@ -227,8 +227,8 @@ judge() {  # samples file
                  if ($3 <= last_cpu) stalls++; last_cpu = $3 }
         { last = $2; cpu = $3 }
         END { if (NR == 0) { print "no samples"; exit 1 }
-              printf "RSS first %d kB, last %d kB, min %d kB, max %d kB (limit %d..%d); CPU %.1f s, %s over %d samples\n",
-                     first, last, min, max, first - 1024, first + 1024, cpu / hz,
+              printf "RSS first %d kB, last %d kB, min %d kB, max %d kB (%s %d..%d); CPU %.1f s, %s over %d samples\n",
+                     first, last, min, max, bad ? "OUTSIDE the limit" : "limit", first - 1024, first + 1024, cpu / hz,
                      stalls ? stalls " stalled minutes" : "rising every minute", NR
               exit (bad || stalls) ? 1 : 0 }' "$1"
 }
