@@ -5,8 +5,9 @@
 #   demo     building the demo, the capture tool and the unit tests; also
 #            configures and builds build/
 #   tests    the rest of the suite and the docs' scripts: the window smoke
-#            test, benchmarks, ffmpeg, gnuplot and jq, and dpkg-dev and file
-#            for the Debian package's dependencies
+#            test, benchmarks, ffmpeg, gnuplot and jq, dpkg-dev and file
+#            for the Debian package's dependencies, and gdb for the stacks
+#            of a hung run in scripts/endurance.sh
 #   browser  the browser page's build, tests and server: Chromium, Firefox,
 #            emscripten, node and npm (when there is no node), python3, and
 #            the driver in tests/web
@@ -32,7 +33,7 @@ packages=()
 for group in "${groups[@]}"; do
   case "$group" in
     demo) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libgtest-dev libpng-dev) ;;
-    tests) packages+=(libbenchmark-dev ffmpeg gnuplot-nox jq xvfb xdotool x11-apps x11-utils openbox dpkg-dev file) ;;
+    tests) packages+=(libbenchmark-dev ffmpeg gnuplot-nox jq xvfb xdotool x11-apps x11-utils openbox dpkg-dev file gdb) ;;
     browser)
       packages+=(chromium firefox-esr emscripten python3)
       # A machine that has its own node keeps it.
