@@ -124,6 +124,13 @@ stacks() {  # pid, why
     fi
     {
         echo "---- $2: process $1, $(tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null), state $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)"
+        # Where each thread sleeps in the kernel, and whether the X server
+        # and window manager still run: a thread stuck at zero CPU waits on one.
+        local task
+        for task in /proc/"$1"/task/*; do
+            echo "thread ${task##*/} $(cat "$task/comm" 2>/dev/null): state $(sed 's/.*) //' "$task/stat" 2>/dev/null | cut -d' ' -f1), waiting in $(cat "$task/wchan" 2>/dev/null)"
+        done
+        echo "Xvfb ${xvfb_pid:-none}: state $(sed 's/.*) //' "/proc/${xvfb_pid:-0}/stat" 2>/dev/null | cut -d' ' -f1), openbox ${wm_pid:-none}: state $(sed 's/.*) //' "/proc/${wm_pid:-0}/stat" 2>/dev/null | cut -d' ' -f1)"
         timeout 120 gdb -batch -ex 'info threads' -ex 'thread apply all bt' -p "$1" 2>&1 | grep -v '^\[New LWP' || true
         echo "---- end of stacks of $1"
     } >>"$log"
