@@ -387,6 +387,7 @@ fps() {  # repetitions
         status=0
         wait "$build_pid" || status=$?
         build_pid=
+        note "fps $rep: the sanitizer build's last lines: $(tail -n 2 "$work/sanitize.log" | paste -sd'|' -)"
         if ! alive "$program_pid"; then
             wait "$program_pid" || true
             program_pid=
