@@ -6,8 +6,9 @@
 #            configures and builds build/
 #   tests    the rest of the suite and the docs' scripts: the window smoke
 #            test, benchmarks, ffmpeg, gnuplot and jq, dpkg-dev and file for
-#            the Debian package's dependencies, and lintian, mandoc,
-#            appstream and desktop-file-utils for its checks
+#            the Debian package's dependencies, lintian, mandoc, appstream
+#            and desktop-file-utils for its checks, and gdb for the stacks of
+#            a hung run in scripts/endurance.sh
 #   browser  the browser page's build, tests and server: Chromium, Firefox,
 #            emscripten, node and npm (when there is no node), python3, and
 #            the driver in tests/web
@@ -35,7 +36,7 @@ packages=()
 for group in "${groups[@]}"; do
   case "$group" in
     demo) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libgtest-dev libpng-dev) ;;
-    tests) packages+=(libbenchmark-dev ffmpeg gnuplot-nox jq xvfb xdotool x11-apps x11-utils openbox dpkg-dev file lintian mandoc appstream desktop-file-utils) ;;
+    tests) packages+=(libbenchmark-dev ffmpeg gnuplot-nox jq xvfb xdotool x11-apps x11-utils openbox dpkg-dev file lintian mandoc appstream desktop-file-utils gdb) ;;
     browser)
       packages+=(chromium firefox-esr emscripten python3)
       # A machine that has its own node keeps it.
