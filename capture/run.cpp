@@ -62,6 +62,8 @@ bool read_references() {
     return ok || refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", hashes_path.text, number);
 }
 
+}  // namespace
+
 bool state_sound(int64_t frame, Message& why) {
     const CoreState state = core_state();
     const int32_t* const buffer = core_buffer();
@@ -80,6 +82,8 @@ bool state_sound(int64_t frame, Message& why) {
     }
     return true;
 }
+
+namespace {
 
 bool frame_path(Path& path, const char* dir, int64_t frame, const char* suffix) {
     return format(path, "%s/frame-%06" PRId64 "%s", dir, frame, suffix);

@@ -3,6 +3,10 @@
 // chosen frame saved, hashed or compared.
 #pragma once
 
+#include <cstdint>
+
+#include "capture/files.h"
+
 // One line on standard error, after the tool's name.
 void say(const char* form, ...) __attribute__((format(printf, 1, 2)));
 
@@ -14,6 +18,10 @@ bool prepare_capture();
 // differs from its reference, could not be written or broke an invariant,
 // or the clip could not be encoded.
 int run_capture();
+// The frame state's invariants that --check verifies after every frame:
+// angles within a turn, a known scene, buffer words of 24 bits. False with
+// `why` naming the first broken one.
+bool state_sound(int64_t frame, Message& why);
 // Writes the run's inputs to standard output as a script and runs no frame;
 // returns the exit status.
 int print_inputs();

@@ -18,6 +18,8 @@
 #            Debian's sources
 #   lint     the static checks of scripts/lint.sh: clang-format, clang-tidy
 #            and shellcheck
+#   fuzz     scripts/fuzz.sh: clang with libFuzzer and the sanitizers' runtime,
+#            and gdb for the crashes it finds
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,7 +43,8 @@ for group in "${groups[@]}"; do
     cross) packages+=(qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest dpkg-dev cmake) ;;
     lint) packages+=(clang-format-14 clang-tidy-14 shellcheck git) ;;
-    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows or lint)" >&2; exit 2 ;;
+    fuzz) packages+=(clang-14 libclang-rt-14-dev gdb cmake make pkg-config libpng-dev) ;;
+    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows, lint or fuzz)" >&2; exit 2 ;;
   esac
 done
 
