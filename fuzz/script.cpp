@@ -1,4 +1,6 @@
-// The script parser on any text. A refused script names a line of the text.
+// The script parser on any text. It accepts what a second, plainer reading
+// of the language accepts, and a refusal names the first line that reading
+// refuses.
 // An accepted one is listed as --print-inputs lists it (each input at the
 // frame it joins the queue), and that listing parses as a script, lists
 // back to itself, and feeds the core the same input every frame as the
@@ -63,6 +65,51 @@ Listed list_inputs() {
     return listed;
 }
 
+// A second reading of the script language, written apart from the parser
+// and plainer: the number of the first line it would refuse, or 0.
+int64_t first_bad_line(const std::string& text) {
+    const auto number = [](const std::string& word, int64_t limit) {
+        int64_t value = 0;
+        for (char c : word) {
+            if (c < '0' || c > '9') return int64_t{-1};
+            value = std::min(value * 10 + (c - '0'), limit + 1);
+        }
+        return word.empty() || value > limit ? int64_t{-1} : value;
+    };
+    int64_t previous = 0;
+    int64_t events = 0;
+    int64_t line_number = 0;
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        ++line_number;
+        std::vector<std::string> words;
+        std::string word;
+        for (size_t i = start; i <= end; ++i) {
+            const char c = i < end ? text[i] : ' ';
+            if (c == '#') i = end;
+            if (c == ' ' || c == '\t' || c == '\r' || c == '#' || i == end) {
+                if (!word.empty()) words.push_back(word);
+                word.clear();
+            } else {
+                word.push_back(c);
+            }
+        }
+        start = end + 1;
+        if (words.empty()) continue;
+        const int64_t frame = number(words[0], max_frames);
+        const bool motion = words.size() > 1 && words[1] == "motion";
+        const bool other = words.size() == 2 &&
+                           (words[1] == "none" || words[1] == "quit" || words[1] == "key" || words[1] == "button");
+        const bool good =
+            frame >= previous &&
+            (other || (motion && words.size() == 4 && number(words[2], 65535) >= 0 && number(words[3], 65535) >= 0));
+        if (!good || ++events > max_script_events) return line_number;
+        previous = frame;
+    }
+    return 0;
+}
+
 bool same_taken(const std::vector<Taken>& a, const std::vector<Taken>& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -83,7 +130,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* const name = "fuzz";
     settings = CaptureSettings{};
     settings.frames = max_frames;
-    if (!parse_script_text(name, text.c_str())) {
+    const int64_t bad_line = first_bad_line(text.substr(0, std::strlen(text.c_str())));
+    const bool accepted = parse_script_text(name, text.c_str());
+    FUZZ_ASSERT(accepted == (bad_line == 0), "the parser says '%s', the second reading line %" PRId64,
+                accepted ? "accepted" : problem.text, bad_line);
+    if (!accepted) {
         int64_t lines = 1;
         for (const char* c = text.c_str(); *c; ++c) lines += *c == '\n';
         long long line = 0;
@@ -91,6 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const bool named = std::sscanf(problem.text, "fuzz:%lld:%n", &line, &used) == 1 && used > 0;
         FUZZ_ASSERT(named && line >= 1 && line <= lines, "refusal '%s' names no line in 1..%" PRId64, problem.text,
                     lines);
+        FUZZ_ASSERT(line == bad_line, "refusal '%s', the second reading refuses line %" PRId64, problem.text, bad_line);
         FUZZ_ASSERT(std::strchr(problem.text, '\n') == nullptr, "a refusal of several lines: %s", problem.text);
         return 0;
     }
