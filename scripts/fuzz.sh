@@ -45,6 +45,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 # New inputs go into the first folder named: the scratch one.
 status=0
+started=$SECONDS
 "build-fuzz/fuzz/fuzz_$target" "${options[@]}" "$new" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
 
 # The last status line (#N ... cov: C ft: F corp: ...) and the final count.
@@ -54,7 +55,7 @@ cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
 ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
 corpus=$(sed -n 's/.* corp: \([0-9]*\/[0-9a-zA-Z]*\).*/\1/p' <<<"$last")
 found=$(( $(find "$crashes" -type f | wc -l) - before ))
-echo "fuzz.sh: $target: ${execs:-?} executions in $seconds s, cov ${cov:-?}, ft ${ft:-?}, corpus ${corpus:-?};" \
+echo "fuzz.sh: $target: ${execs:-?} executions in $((SECONDS - started)) s, cov ${cov:-?}, ft ${ft:-?}, corpus ${corpus:-?};" \
      "$found new crash(es) in $crashes/, new inputs in $new/, log $log"
 if [ "$status" -ne 0 ] || [ "$found" -gt 0 ]; then
     grep -E '^(==[0-9]+==ERROR|SUMMARY|.*property broken|artifact_prefix|Test unit written)' "$log" | head -n 20 >&2 || true
