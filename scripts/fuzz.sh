@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(options script core)
+targets=(options script core hashes png)
 target=${1:-}
 seconds=${2:-1800}
 if [[ ! " ${targets[*]} " =~ \ ${target}\  ]] || [ -z "$target" ]; then
