@@ -22,6 +22,8 @@
 #            and shellcheck
 #   release  what scripts/release.sh needs besides the windows group: the
 #            demo's compiler and libraries, with no build
+#   fuzz     scripts/fuzz.sh: clang with libFuzzer and the sanitizers' runtime,
+#            and gdb for the crashes it finds
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,7 +48,8 @@ for group in "${groups[@]}"; do
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest dpkg-dev cmake) ;;
     lint) packages+=(clang-format-14 clang-tidy-14 shellcheck git) ;;
     release) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libpng-dev) ;;
-    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows, lint or release)" >&2; exit 2 ;;
+    fuzz) packages+=(clang-14 libclang-rt-14-dev gdb cmake make pkg-config libpng-dev) ;;
+    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows, lint, release or fuzz)" >&2; exit 2 ;;
   esac
 done
 
