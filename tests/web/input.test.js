@@ -65,19 +65,29 @@ describe('real input over a canvas shown at 900 x 675', () => {
     assert.deepEqual(scenes, [1, 2, 0, 1]);
   });
 
+  // Bars above and below the smoothly scaled canvas, and on all four sides of a sharp one.
   test('the corners of the canvas map to the corners of the mode, and the margin to nothing', async () => {
-    // Whole CSS pixels inside the edges: Firefox rounds pointer positions.
-    await page.mouse.move(box.left + box.width - 1, Math.floor(box.top + box.height));
-    await waitQueued(page, 1);
-    await step(page, 1);
-    let s = await state(page);
-    assert.deepEqual([s.mouseX, s.mouseY], [639, 479]);
-    await page.mouse.move(box.left + 450, box.top - 6);  // in the band above the canvas
-    await page.mouse.move(box.left, Math.ceil(box.top));
-    await waitQueued(page, 1);
-    await step(page, 1);
-    s = await state(page);
-    assert.deepEqual([s.mouseX, s.mouseY, s.queued], [0, 0, 0]);
+    const windows = [[{ width: 900, height: 700 }, { left: 0, top: 12.5, width: 900, height: 675 }],
+                     [{ width: 1400, height: 1100 }, { left: 60, top: 70, width: 1280, height: 960 }]];
+    for (const [viewport, expected] of [...windows, windows[0]]) {
+      await page.setViewport(viewport);
+      await waitFor(page, (w) => document.getElementById('screen').getBoundingClientRect().width === w, expected.width);
+      const b = await canvasBox(page);
+      assert.deepEqual(b, expected);
+      // Whole CSS pixels inside the edges: Firefox rounds pointer positions.
+      await page.mouse.move(b.left + b.width - 1, Math.ceil(b.top + b.height) - 1);
+      await waitQueued(page, 1);
+      await step(page, 1);
+      let s = await state(page);
+      assert.deepEqual([s.mouseX, s.mouseY], [639, 479]);
+      await page.mouse.move(b.left + 450, b.top - 6);  // in the band above the canvas
+      if (b.left > 0) await page.mouse.move(b.left - 6, b.top + 300);  // and beside it
+      await page.mouse.move(b.left, Math.ceil(b.top));
+      await waitQueued(page, 1);
+      await step(page, 1);
+      s = await state(page);
+      assert.deepEqual([s.mouseX, s.mouseY, s.queued], [0, 0, 0]);
+    }
   });
 
   test('a key ends the demo with its last frame shown, and a click starts it afresh', async () => {
