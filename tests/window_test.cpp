@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <string>
 
@@ -40,10 +41,23 @@ HDC WINAPI no_picture_dc(HDC) {
     return nullptr;
 }
 
+// A test still running after 60 s has hung (a frame loop that nothing ends, a paint request
+// answered for ever): it says which, and the run ends.
+HANDLE test_done;
+DWORD WINAPI watchdog(void*) {
+    if (WaitForSingleObject(test_done, 60000) == WAIT_OBJECT_0) return 0;
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::printf("%s hung for 60 s\n", test ? test->name() : "a test");
+    std::fflush(stdout);
+    ExitProcess(3);
+}
+
 // Every test starts with no window and no class, and leaves none.
 class Window : public testing::Test {
 protected:
     void SetUp() override {
+        test_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
         show_failure = [](const wchar_t* line) { failure = line; };
         failure.clear();
         on_create = OnCreate::nothing;
@@ -51,6 +65,7 @@ protected:
         ASSERT_NE(hook_handle, nullptr);
     }
     void TearDown() override {
+        SetEvent(test_done);
         UnhookWindowsHookEx(hook_handle);
         if (HWND w = find_window()) DestroyWindow(w);
         UnregisterClassW(L"ringfield", instance());
