@@ -320,7 +320,7 @@ PixelLayout capture_layout() {
 Outcome after_frame(int64_t frame, const PixelLayout& target) {
     Message why, line;
     if (settings.check && !frame_check(frame, why)) return fail_after_earlier(why);
-    const bool saving = frame_saved(frame);
+    const bool saving = frame_to_save(frame);
     // A slot free for this frame.
     Outcome outcome = saving ? write_frames(jobs_slots() - 1) : Outcome::done;
     if (outcome == Outcome::failed) return outcome;

@@ -59,7 +59,7 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_STREQ(settings.expect_dir, "e");
     EXPECT_EQ(settings.out_dir, nullptr);
     for (int64_t f = 0; f < 50; ++f)
-        EXPECT_EQ(frame_saved(f), f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34) << f;
+        EXPECT_EQ(frame_to_save(f), f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34) << f;
     EXPECT_EQ(settings.fps, 60);
     EXPECT_EQ(settings.video, nullptr);
     // A clip saves no frame unless asked to.
@@ -68,15 +68,15 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_STREQ(settings.video, "a/b.c.WebM");
     EXPECT_EQ(settings.save_count, 0);
     ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
-    EXPECT_TRUE(frame_saved(4));
-    EXPECT_FALSE(frame_saved(8));
+    EXPECT_TRUE(frame_to_save(4));
+    EXPECT_FALSE(frame_to_save(8));
     // The defaults: 900 frames at 2 bytes, the last one saved into the current folder.
     ASSERT_EQ(parse({}), 0);
     EXPECT_EQ(settings.frames, 900);
     EXPECT_EQ(settings.depth, 2);
     EXPECT_FALSE(settings.reversed);
     EXPECT_STREQ(settings.out_dir, ".");
-    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_saved(f), f == 899) << f;
+    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_to_save(f), f == 899) << f;
     ASSERT_EQ(parse({"--save", "none", "--out", "o"}), 0);
     EXPECT_EQ(settings.save_count, 0);
     // --help and --version print and run nothing.
