@@ -378,14 +378,6 @@ Outcome finish_outputs(Outcome outcome) {
 
 }  // namespace
 
-bool format(Text& text, const char* form, ...) {
-    va_list arguments;
-    va_start(arguments, form);
-    const int n = std::vsnprintf(text.text, path_size, form, arguments);
-    va_end(arguments);
-    return n >= 0 && n < path_size;
-}
-
 void say(const char* form, ...) {
     std::fputs("ringfield-capture: ", stderr);
     va_list arguments;
