@@ -4,6 +4,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -184,7 +185,7 @@ bool read_png(const char* path, uint8_t* rgb, Message& why) {
     bytes.resize(png_capacity);
     size_t size = 0;
     for (size_t n = 1; n > 0 && size <= max_png_file_bytes;) {
-        if (size == bytes.size()) bytes.resize(bytes.size() * 2);
+        if (size == bytes.size()) bytes.resize(std::min(bytes.size() * 2, max_png_file_bytes + 1));
         n = std::fread(bytes.data() + size, 1, bytes.size() - size, file);
         size += n;
     }
@@ -192,10 +193,8 @@ bool read_png(const char* path, uint8_t* rgb, Message& why) {
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) return format(why, "%s", std::strerror(error)), false;
-    const bool too_large = size > max_png_file_bytes;
-    const bool read = decode_png(bytes.data(), too_large ? max_png_file_bytes : size, rgb, why);
-    if (!read && too_large && std::strcmp(why.text, "cut short") == 0) format(why, "larger than 64 MiB");
-    return read;
+    if (size > max_png_file_bytes) return format(why, "larger than 64 MiB"), false;
+    return decode_png(bytes.data(), size, rgb, why);
 }
 
 uint64_t picture_hash(const uint8_t* rgb) {
