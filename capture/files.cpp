@@ -5,6 +5,7 @@
 
 #include "capture/files.h"
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, its arguments checked by the format attribute
 bool format(Text& text, const char* form, ...) {
     va_list arguments;
     va_start(arguments, form);

@@ -105,4 +105,4 @@ bool folder_ready(const char* path, bool create, Message& why) {
 
 void remove_folder(const char* path) { rmdir(path); }
 
-void ignore_file_size_signal() { std::signal(SIGXFSZ, SIG_IGN); }
+void ignore_file_size_signal() { static_cast<void>(std::signal(SIGXFSZ, SIG_IGN)); }

@@ -141,6 +141,8 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
          long_comment + "\nframe-00001 0123456789abcdef"},
         {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcde\n"},
         {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdef0"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdeg"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789ABCDEG"},
         {nullptr,
          {},
          "h:2: expected 'frame-NNNNNN' and 16 hex digits",
