@@ -175,14 +175,13 @@ int32_t make_diff(uint8_t* reference, const uint8_t* actual) {
 }
 
 // A worker's part of a saved frame: its PNG encoded, its kept reference read
-// back and compared. It reads only settings, which stay fixed during the run.
+// back and compared. It reads only its slot, never the settings.
 void prepare_frame(Slot& slot) {
     if (slot.encoded) slot.encoded_size = encode_png(slot.rgb, slot.encoded, slot.why);
     if (slot.reference) {
-        Path path;
         slot.unreadable.text[0] = '\0';
-        slot.reference_kept = frame_path(path, settings.expect_dir, slot.frame, ".png") &&
-                              read_png(path.text, slot.reference, slot.unreadable);
+        slot.reference_kept =
+            slot.reference_path.text[0] != '\0' && read_png(slot.reference_path.text, slot.reference, slot.unreadable);
         slot.differing = slot.reference_kept ? make_diff(slot.reference, slot.rgb) : 0;
     }
 }
@@ -333,6 +332,10 @@ Outcome after_frame(int64_t frame, const PixelLayout& target) {
     if (saving) {
         jobs_next().frame = frame;
         jobs_next().hash = picture_hash(rgb);
+        // The worker reads the reference from here, and no setting; a path
+        // too long is told when the frame is compared.
+        Path& reference = jobs_next().reference_path;
+        if (settings.expect_dir && !frame_path(reference, settings.expect_dir, frame, ".png")) reference.text[0] = '\0';
         jobs_hand();
     }
     return std::max(outcome, write_frames(jobs_slots()));
