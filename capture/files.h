@@ -1,7 +1,8 @@
 // Paths, messages and the file system as the capture tool uses it: folders
 // made or checked, and files written under a temporary name and renamed
 // over their target, so that none is ever left cut short. The operating
-// system's side is files_posix.cpp; a port replaces that file alone.
+// system's side is files_posix.cpp (files_windows.cpp on Windows), what
+// both share files.cpp; a port replaces the system's file alone.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +18,7 @@ using Path = Text;
 using Message = Text;
 
 // Formats into a path or message; false when the text did not fit (a
-// message is then cut short, a path must not be used). In run.cpp, with the
-// other portable parts.
+// message is then cut short, a path must not be used).
 bool format(Text& text, const char* form, ...) __attribute__((format(printf, 2, 3)));
 
 // A file written as TARGET.part and renamed over TARGET once complete. Every

@@ -76,11 +76,6 @@ void atomic_abandon(AtomicFile& file) {
     file.handle = -1;
 }
 
-bool write_file(const char* target, const void* data, size_t size, Message& why) {
-    AtomicFile file{};
-    return atomic_open(file, target, why) && atomic_write(file, data, size, why) && atomic_commit(file, why);
-}
-
 bool can_create(const char* path, Message& why) {
     struct stat info;
     const bool existed = stat(path, &info) == 0;
@@ -110,4 +105,4 @@ bool folder_ready(const char* path, bool create, Message& why) {
 
 void remove_folder(const char* path) { rmdir(path); }
 
-void ignore_file_size_signal() { std::signal(SIGXFSZ, SIG_IGN); }
+void ignore_file_size_signal() { static_cast<void>(std::signal(SIGXFSZ, SIG_IGN)); }

@@ -94,11 +94,6 @@ void atomic_abandon(AtomicFile& file) {
     file.handle = -1;
 }
 
-bool write_file(const char* target, const void* data, size_t size, Message& why) {
-    AtomicFile file{};
-    return atomic_open(file, target, why) && atomic_write(file, data, size, why) && atomic_commit(file, why);
-}
-
 bool can_create(const char* path, Message& why) {
     struct _stat64 info;
     const bool existed = _stat64(path, &info) == 0;

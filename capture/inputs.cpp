@@ -153,7 +153,7 @@ bool load_script() {
     if (!file) return refuse("%s: cannot read: %s", settings.script, std::strerror(errno));
     const size_t size = std::fread(script_text, 1, max_script_bytes + 1, file);
     const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
+    static_cast<void>(std::fclose(file));  // only read: a failed close loses nothing
     const char* wrong = failed                                         ? "cannot read"
                         : size > static_cast<size_t>(max_script_bytes) ? "larger than 4 MiB"
                         : std::memchr(script_text, '\0', size)         ? "not a text file (contains a zero byte)"

@@ -40,7 +40,7 @@ void work() {
     for (;;) {
         work_waiting.wait(hold, [] { return stopping || started < handed; });
         if (stopping) return;
-        const int32_t s = static_cast<int32_t>(started++ % slot_count);
+        const auto s = static_cast<int32_t>(started++ % slot_count);
         hold.unlock();
         job(slots[s]);
         hold.lock();
@@ -101,7 +101,7 @@ void jobs_hand() {
 
 Slot* jobs_oldest(bool wait) {
     if (released == handed) return nullptr;
-    const int32_t s = static_cast<int32_t>(released % slot_count);
+    const auto s = static_cast<int32_t>(released % slot_count);
     std::unique_lock<std::mutex> hold(lock);
     if (wait) work_done.wait(hold, [s] { return done[s]; });
     return done[s] ? &slots[s] : nullptr;

@@ -106,7 +106,7 @@ const char* name_of(int code) {
 
 // What getopt_long refused in `word`: a value where none belongs, a prefix
 // of several options, or no option at all.
-bool refused(const char* word, int code) {
+bool refuse_word(const char* word, int code) {
     const size_t length = std::strcspn(word + 2, "=");
     int32_t matches = 0;
     for (const option* o = options; o->name && std::strncmp(word, "--", 2) == 0; ++o) {
@@ -291,7 +291,7 @@ int parse_options(int argc, char** argv) {
             return 1;
         }
         fps_given = fps_given || code == fps;
-        const bool taken = code == '?'   ? refused(argv[at], optopt)
+        const bool taken = code == '?'   ? refuse_word(argv[at], optopt)
                            : code == ':' ? refuse("--%s needs a value", name_of(optopt))
                                          : take_option(code, optarg);
         if (!taken) return 2;
@@ -300,15 +300,16 @@ int parse_options(int argc, char** argv) {
     return all_options && settle(fps_given) ? 0 : 2;
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, its arguments checked by the format attribute
 bool refuse(const char* form, ...) {
     va_list arguments;
     va_start(arguments, form);
-    std::vsnprintf(problem.text, path_size, form, arguments);
+    static_cast<void>(std::vsnprintf(problem.text, path_size, form, arguments));  // a message too long is cut short
     va_end(arguments);
     return false;
 }
 
-bool frame_saved(int64_t frame) {
+bool frame_to_save(int64_t frame) {
     for (int32_t r = 0; r < settings.save_count; ++r) {
         if (frame >= settings.save_first[r] && frame <= settings.save_last[r] &&
             (frame - settings.save_first[r]) % settings.save_step[r] == 0) {

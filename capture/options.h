@@ -46,4 +46,5 @@ int parse_options(int argc, char** argv);
 // A plain decimal number within 0..limit; no sign, no spaces.
 bool parse_number(const char* text, int64_t length, int64_t limit, int64_t* value);
 
-bool frame_saved(int64_t frame);
+// Whether --save asks for `frame`, to be saved once it is run.
+bool frame_to_save(int64_t frame);

@@ -4,6 +4,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -60,7 +61,7 @@ void sink_write(png_structp png, png_bytep bytes, size_t count) {
     sink->size += count;
 }
 
-void sink_flush(png_structp) {}
+void sink_flush(png_structp /*png*/) {}
 
 // libpng's errors end the encoding through the jump set in encode_png,
 // their text kept in the caller's message; its warnings are not for users.
@@ -69,7 +70,7 @@ void sink_flush(png_structp) {}
     png_longjmp(png, 1);
 }
 
-void encode_warned(png_structp, png_const_charp) {}
+void encode_warned(png_structp /*png*/, png_const_charp /*text*/) {}
 
 // libpng's words for data that ends too soon, read from memory.
 bool cut_short(const png_image& image) { return std::strcmp(image.message, "read beyond end of data") == 0; }
@@ -113,6 +114,7 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
 // larger).
 // Only POD locals live across the setjmp, none changed after it, so the jump
 // back skips no destructor and reads no stale value.
+// NOLINTNEXTLINE(readability-non-const-parameter): written through the sink
 size_t encode_png(const uint8_t* rgb, uint8_t* out, Message& why) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &why, encode_failed, encode_warned);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -124,7 +126,7 @@ size_t encode_png(const uint8_t* rgb, uint8_t* out, Message& why) {
     Sink sink{out, 0, false};
     png_bytep rows[screen_height];
     for (int y = 0; y < screen_height; ++y) rows[y] = const_cast<uint8_t*>(rgb) + y * screen_width * 3;
-    if (setjmp(png_jmpbuf(png))) {
+    if (setjmp(png_jmpbuf(png))) {  // NOLINT(cert-err52-cpp): libpng reports errors by longjmp
         png_destroy_write_struct(&png, &info);
         return 0;
     }
@@ -184,18 +186,16 @@ bool read_png(const char* path, uint8_t* rgb, Message& why) {
     bytes.resize(png_capacity);
     size_t size = 0;
     for (size_t n = 1; n > 0 && size <= max_png_file_bytes;) {
-        if (size == bytes.size()) bytes.resize(bytes.size() * 2);
+        if (size == bytes.size()) bytes.resize(std::min(bytes.size() * 2, max_png_file_bytes + 1));
         n = std::fread(bytes.data() + size, 1, bytes.size() - size, file);
         size += n;
     }
     const int error = errno;
     const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
+    static_cast<void>(std::fclose(file));  // only read: a failed close loses nothing
     if (failed) return format(why, "%s", std::strerror(error)), false;
-    const bool too_large = size > max_png_file_bytes;
-    const bool read = decode_png(bytes.data(), too_large ? max_png_file_bytes : size, rgb, why);
-    if (!read && too_large && std::strcmp(why.text, "cut short") == 0) format(why, "larger than 64 MiB");
-    return read;
+    if (size > max_png_file_bytes) return format(why, "larger than 64 MiB"), false;
+    return decode_png(bytes.data(), size, rgb, why);
 }
 
 uint64_t picture_hash(const uint8_t* rgb) {

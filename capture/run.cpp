@@ -78,7 +78,7 @@ bool read_references() {
     const size_t size = std::fread(text.data(), 1, text.size(), file);
     const int error = errno;
     const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
+    static_cast<void>(std::fclose(file));  // only read: a failed close loses nothing
     if (failed) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(error));
     if (size > max_hash_list_bytes) return refuse("%s: larger than 16 MiB", hashes_path.text);
     return parse_hash_list(text.data(), size, hashes_path.text);
@@ -175,14 +175,13 @@ int32_t make_diff(uint8_t* reference, const uint8_t* actual) {
 }
 
 // A worker's part of a saved frame: its PNG encoded, its kept reference read
-// back and compared. It reads only settings, which stay fixed during the run.
+// back and compared. It reads only its slot, never the settings.
 void prepare_frame(Slot& slot) {
     if (slot.encoded) slot.encoded_size = encode_png(slot.rgb, slot.encoded, slot.why);
     if (slot.reference) {
-        Path path;
         slot.unreadable.text[0] = '\0';
-        slot.reference_kept = frame_path(path, settings.expect_dir, slot.frame, ".png") &&
-                              read_png(path.text, slot.reference, slot.unreadable);
+        slot.reference_kept =
+            slot.reference_path.text[0] != '\0' && read_png(slot.reference_path.text, slot.reference, slot.unreadable);
         slot.differing = slot.reference_kept ? make_diff(slot.reference, slot.rgb) : 0;
     }
 }
@@ -320,7 +319,7 @@ PixelLayout capture_layout() {
 Outcome after_frame(int64_t frame, const PixelLayout& target) {
     Message why, line;
     if (settings.check && !frame_check(frame, why)) return fail_after_earlier(why);
-    const bool saving = frame_saved(frame);
+    const bool saving = frame_to_save(frame);
     // A slot free for this frame.
     Outcome outcome = saving ? write_frames(jobs_slots() - 1) : Outcome::done;
     if (outcome == Outcome::failed) return outcome;
@@ -333,6 +332,10 @@ Outcome after_frame(int64_t frame, const PixelLayout& target) {
     if (saving) {
         jobs_next().frame = frame;
         jobs_next().hash = picture_hash(rgb);
+        // The worker reads the reference from here, and no setting; a path
+        // too long is told when the frame is compared.
+        Path& reference = jobs_next().reference_path;
+        if (settings.expect_dir && !frame_path(reference, settings.expect_dir, frame, ".png")) reference.text[0] = '\0';
         jobs_hand();
     }
     return std::max(outcome, write_frames(jobs_slots()));
@@ -378,14 +381,7 @@ Outcome finish_outputs(Outcome outcome) {
 
 }  // namespace
 
-bool format(Text& text, const char* form, ...) {
-    va_list arguments;
-    va_start(arguments, form);
-    const int n = std::vsnprintf(text.text, path_size, form, arguments);
-    va_end(arguments);
-    return n >= 0 && n < path_size;
-}
-
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, its arguments checked by the format attribute
 void say(const char* form, ...) {
     std::fputs("ringfield-capture: ", stderr);
     va_list arguments;

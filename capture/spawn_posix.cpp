@@ -1,7 +1,7 @@
 // Child programs on POSIX systems: posix_spawn with its input on a pipe, its
 // output in an unlinked temporary file, and waitpid for how it ended.
 #include <fcntl.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX signal sets and sigaction
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,7 +14,7 @@
 
 #include "capture/spawn.h"
 
-extern char** environ;
+extern char** environ;  // NOLINT(readability-redundant-declaration): unistd.h declares it only in GNU mode
 
 namespace {
 
@@ -23,9 +23,9 @@ void last_line(std::FILE* messages, Message& line) {
     line.text[0] = '\0';
     if (!messages || std::fflush(messages) != 0) return;
     Text tail;
-    std::fseek(messages, 0, SEEK_END);
+    static_cast<void>(std::fseek(messages, 0, SEEK_END));
     const long size = std::ftell(messages);
-    std::fseek(messages, size >= path_size ? size - (path_size - 1) : 0, SEEK_SET);
+    static_cast<void>(std::fseek(messages, size >= path_size ? size - (path_size - 1) : 0, SEEK_SET));
     size_t length = std::fread(tail.text, 1, path_size - 1, messages);
     while (length > 0 && std::strchr("\n\r ", tail.text[length - 1])) --length;
     tail.text[length] = '\0';
@@ -52,12 +52,12 @@ bool find_program(const char* name, Path& path) {
 
 bool child_start(Child& child, const char* program, const char* const* argv, Message& why) {
     // Ignored here, so that a vanished child shows as EPIPE on the next write.
-    std::signal(SIGPIPE, SIG_IGN);
+    static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
     child = Child{-1, -1, std::tmpfile()};
     int ends[2];
     if (!child.messages || pipe2(ends, O_CLOEXEC) != 0) {
         format(why, "cannot start %s: %s", argv[0], std::strerror(errno));
-        if (child.messages) std::fclose(child.messages);
+        if (child.messages) static_cast<void>(std::fclose(child.messages));  // only read
         child.messages = nullptr;
         return false;
     }
@@ -81,7 +81,7 @@ bool child_start(Child& child, const char* program, const char* const* argv, Mes
     close(ends[0]);
     if (spawned != 0) {
         close(ends[1]);
-        std::fclose(child.messages);
+        static_cast<void>(std::fclose(child.messages));  // only read
         child.messages = nullptr;
         format(why, "cannot start %s: %s", program, std::strerror(spawned));
         return false;
@@ -113,7 +113,7 @@ bool child_wait(Child& child, const char* name, Message& why) {
     const int error = errno;
     Message line;
     last_line(child.messages, line);
-    if (child.messages) std::fclose(child.messages);
+    if (child.messages) static_cast<void>(std::fclose(child.messages));  // only read
     child = Child{-1, -1, nullptr};
     if (waited < 0) {
         format(why, "waiting for %s: %s", name, std::strerror(error));

@@ -68,8 +68,8 @@ bool video_start(const char* clip, int32_t fps, Message& why) {
     const VideoFormat* format = format_of(clip);
     char rate[16];
     char size[32];
-    std::snprintf(rate, sizeof rate, "%d", fps);
-    std::snprintf(size, sizeof size, "%dx%d", screen_width, screen_height);
+    static_cast<void>(std::snprintf(rate, sizeof rate, "%d", fps));
+    static_cast<void>(std::snprintf(size, sizeof size, "%dx%d", screen_width, screen_height));
     const char* argv[64] = {"ffmpeg",        "-hide_banner", "-nostdin",    "-loglevel", "error",      "-f", "rawvideo",
                             "-pixel_format", "rgb24",        "-video_size", size,        "-framerate", rate, "-i",
                             "pipe:0"};

@@ -59,7 +59,7 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_STREQ(settings.expect_dir, "e");
     EXPECT_EQ(settings.out_dir, nullptr);
     for (int64_t f = 0; f < 50; ++f)
-        EXPECT_EQ(frame_saved(f), f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34) << f;
+        EXPECT_EQ(frame_to_save(f), f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34) << f;
     EXPECT_EQ(settings.fps, 60);
     EXPECT_EQ(settings.video, nullptr);
     // A clip saves no frame unless asked to.
@@ -68,15 +68,15 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_STREQ(settings.video, "a/b.c.WebM");
     EXPECT_EQ(settings.save_count, 0);
     ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
-    EXPECT_TRUE(frame_saved(4));
-    EXPECT_FALSE(frame_saved(8));
+    EXPECT_TRUE(frame_to_save(4));
+    EXPECT_FALSE(frame_to_save(8));
     // The defaults: 900 frames at 2 bytes, the last one saved into the current folder.
     ASSERT_EQ(parse({}), 0);
     EXPECT_EQ(settings.frames, 900);
     EXPECT_EQ(settings.depth, 2);
     EXPECT_FALSE(settings.reversed);
     EXPECT_STREQ(settings.out_dir, ".");
-    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_saved(f), f == 899) << f;
+    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_to_save(f), f == 899) << f;
     ASSERT_EQ(parse({"--save", "none", "--out", "o"}), 0);
     EXPECT_EQ(settings.save_count, 0);
     // --help and --version print and run nothing.
@@ -141,6 +141,8 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
          long_comment + "\nframe-00001 0123456789abcdef"},
         {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcde\n"},
         {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdef0"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdeg"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789ABCDEG"},
         {nullptr,
          {},
          "h:2: expected 'frame-NNNNNN' and 16 hex digits",
@@ -340,10 +342,14 @@ TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
         std::string bytes;  // the file's contents; none at all when empty
         bool folder;
         const char* why;
+        const char* in_memory = nullptr;  // what decode_png says of the bytes, when not `why`
     } cases[] = {{"picture", good, false, ""},
                  {"missing", "", false, ""},
                  {"text", "this is plainly not a picture\n", false, "Not a PNG file"},
                  {"cut", good.substr(0, 1000), false, "cut short"},
+                 {"cut in the header", good.substr(0, 30), false, "cut short"},
+                 {"tall", header(640, 12), false, "it is 640 x 12 pixels, not 640 x 480"},
+                 {"large", std::string((size_t{64} << 20) + 1, '\0'), false, "larger than 64 MiB", "Not a PNG file"},
                  {"small", header(10, 12), false, "it is 10 x 12 pixels, not 640 x 480"},
                  {"huge", header(100000, 100000), false, "it is 100000 x 100000 pixels, not 640 x 480"},
                  {"folder", "", true, "Is a directory"}};
@@ -364,7 +370,7 @@ TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
         Message in_memory;
         EXPECT_EQ(decode_png(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), read.data(), in_memory),
                   c.what == std::string("picture"));
-        EXPECT_STREQ(in_memory.text, c.why);
+        EXPECT_STREQ(in_memory.text, c.in_memory ? c.in_memory : c.why);
     }
     fs::remove_all(root);
 }
