@@ -27,7 +27,7 @@ void check_settings() {
                     "save range %d: %lld-%lld/%lld of %lld frames", r, static_cast<long long>(s.save_first[r]),
                     static_cast<long long>(s.save_last[r]), static_cast<long long>(s.save_step[r]),
                     static_cast<long long>(s.frames));
-        FUZZ_ASSERT(frame_saved(s.save_first[r]), "range %d's first frame is not saved", r);
+        FUZZ_ASSERT(frame_to_save(s.save_first[r]), "range %d's first frame is not saved", r);
     }
     // Something to do: frames written, compared or hashed, or the list printed.
     FUZZ_ASSERT(s.out_dir || s.expect_dir || s.hash_list || s.print_inputs, "no output at all");
