@@ -61,13 +61,14 @@ xvfb_pid=
 wm_pid=
 program_pid=
 build_pid=
+wine_started=no
 # shellcheck disable=SC2317  # run by the trap
 cleanup() {
     # SDL turns a plain kill into a quit request, which a stuck program never reads.
     [ -z "$program_pid" ] || kill -KILL "$program_pid" 2>/dev/null || true
     [ -z "$build_pid" ] || kill -- "-$build_pid" 2>/dev/null || true
     stop_display
-    [ -z "${WINEPREFIX:-}" ] || bash tests/wine.sh stop "$(command -v wine)" || true
+    [ "$wine_started" = no ] || bash tests/wine.sh stop "$(command -v wine)" || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -423,6 +424,7 @@ for part in "${parts[@]}"; do
         [ -f "$exe" ] || { say "SUMMARY wine: FAILED: no $exe (bash scripts/windows.sh builds it)"; failed=1; continue; }
         need wine
         export WINEPREFIX=${WINEPREFIX:-$(dirname "$exe")/wine} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+        wine_started=yes
         bash tests/wine.sh start "$(command -v wine)"
         starts wine "${amount[wine]}" wine "$exe" ;;
     hour)
