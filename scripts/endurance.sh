@@ -206,6 +206,12 @@ starts() {  # part name, count, program and its runner...
         id=$(window_of "$program_pid" 60)
         if [ -z "$id" ]; then
             if alive "$program_pid"; then
+                # Its windows as the X server has them: mapped or not, and
+                # whether the window manager took them (WM_STATE).
+                local w
+                for w in $(xdotool search --pid "$program_pid" 2>/dev/null); do
+                    note "window $w: $(xwininfo -id "$w" 2>&1 | awk '/Map State/ { m = $3 } /-geometry/ { g = $2 } END { print m, g }'), $(xprop -id "$w" WM_STATE _NET_WM_STATE 2>&1 | paste -sd' ' -)"
+                done
                 stacks "$program_pid" "$name run $run: no window after 60 s"
                 kill -KILL "$program_pid" 2>/dev/null || true
             fi
