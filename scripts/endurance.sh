@@ -99,10 +99,14 @@ start_display() {
     DISPLAY=":$(head -n1 "$work/display")"
     export DISPLAY
     unset SDL_VIDEODRIVER
-    openbox --sm-disable >"$work/wm.log" 2>&1 &
+    # Ready only once openbox runs its start-up command: it claims the screen
+    # (_NET_SUPPORTING_WM_CHECK) before that, and a window mapped in between
+    # can stay unmapped for good, with SDL waiting for it without end.
+    rm -f "$work/wm-ready"
+    openbox --sm-disable --startup "touch $work/wm-ready" >"$work/wm.log" 2>&1 &
     wm_pid=$!
     deadline=$((SECONDS + 30))
-    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; do
+    until [ -e "$work/wm-ready" ] && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; do
         [ "$SECONDS" -lt "$deadline" ] || { say "openbox did not start: $(cat "$work/wm.log")"; exit 1; }
         sleep 0.1
     done
