@@ -61,13 +61,14 @@ xvfb_pid=
 wm_pid=
 program_pid=
 build_pid=
+wine_started=no
 # shellcheck disable=SC2317  # run by the trap
 cleanup() {
     # SDL turns a plain kill into a quit request, which a stuck program never reads.
     [ -z "$program_pid" ] || kill -KILL "$program_pid" 2>/dev/null || true
     [ -z "$build_pid" ] || kill -- "-$build_pid" 2>/dev/null || true
     stop_display
-    [ -z "${WINEPREFIX:-}" ] || bash tests/wine.sh stop "$(command -v wine)" || true
+    [ "$wine_started" = no ] || bash tests/wine.sh stop "$(command -v wine)" || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -98,10 +99,14 @@ start_display() {
     DISPLAY=":$(head -n1 "$work/display")"
     export DISPLAY
     unset SDL_VIDEODRIVER
-    openbox --sm-disable >"$work/wm.log" 2>&1 &
+    # Ready only once openbox runs its start-up command: it claims the screen
+    # (_NET_SUPPORTING_WM_CHECK) before that, and a window mapped in between
+    # can stay unmapped for good, with SDL waiting for it without end.
+    rm -f "$work/wm-ready"
+    openbox --sm-disable --startup "touch $work/wm-ready" >"$work/wm.log" 2>&1 &
     wm_pid=$!
     deadline=$((SECONDS + 30))
-    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; do
+    until [ -e "$work/wm-ready" ] && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; do
         [ "$SECONDS" -lt "$deadline" ] || { say "openbox did not start: $(cat "$work/wm.log")"; exit 1; }
         sleep 0.1
     done
@@ -205,6 +210,12 @@ starts() {  # part name, count, program and its runner...
         id=$(window_of "$program_pid" 60)
         if [ -z "$id" ]; then
             if alive "$program_pid"; then
+                # Its windows as the X server has them: mapped or not, and
+                # whether the window manager took them (WM_STATE).
+                local w
+                for w in $(xdotool search --pid "$program_pid" 2>/dev/null); do
+                    note "window $w: $(xwininfo -id "$w" 2>&1 | awk '/Map State/ { m = $3 } /-geometry/ { g = $2 } END { print m, g }'), $(xprop -id "$w" WM_STATE _NET_WM_STATE 2>&1 | paste -sd' ' -)"
+                done
                 stacks "$program_pid" "$name run $run: no window after 60 s"
                 kill -KILL "$program_pid" 2>/dev/null || true
             fi
@@ -423,6 +434,7 @@ for part in "${parts[@]}"; do
         [ -f "$exe" ] || { say "SUMMARY wine: FAILED: no $exe (bash scripts/windows.sh builds it)"; failed=1; continue; }
         need wine
         export WINEPREFIX=${WINEPREFIX:-$(dirname "$exe")/wine} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+        wine_started=yes
         bash tests/wine.sh start "$(command -v wine)"
         starts wine "${amount[wine]}" wine "$exe" ;;
     hour)
