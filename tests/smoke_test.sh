@@ -137,10 +137,13 @@ until [ -s "$work/display" ]; do
 done
 export DISPLAY=":$(head -n1 "$work/display")"
 unset SDL_VIDEODRIVER
-openbox --sm-disable >"$work/wm.log" 2>&1 &
+# Ready only once openbox runs its start-up command: it claims the screen
+# (_NET_SUPPORTING_WM_CHECK) before that, and a window mapped in between can
+# stay unmapped for good, with SDL waiting in SDL_SetVideoMode without end.
+openbox --sm-disable --startup "touch $work/wm-ready" >"$work/wm.log" 2>&1 &
 wm_pid=$!
 deadline=$((SECONDS + 20))
-until xprop -root -display "$DISPLAY" _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; do
+until [ -e "$work/wm-ready" ] && xprop -root -display "$DISPLAY" _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; do
     [ "$SECONDS" -lt "$deadline" ] || fail "openbox did not start: $(cat "$work/wm.log")"
     sleep 0.1
 done
