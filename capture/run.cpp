@@ -215,6 +215,8 @@ Outcome compare_frame(const Slot& slot) {
         say("frame %" PRId64 ": no entry in %s", frame, hashes_path.text);
     } else if (hash_matches && unreadable) {
         say("frame %" PRId64 ": cannot read %s: %s", frame, path.text, slot.unreadable.text);
+    } else if (hash_matches) {
+        say("frame %" PRId64 ": the kept picture differs, though the hash matches (%s)", frame, hashes_path.text);
     } else {
         say("frame %" PRId64 ": hash %016" PRIx64 ", expected %016" PRIx64 " (%s)", frame, hash, reference->hash,
             hashes_path.text);

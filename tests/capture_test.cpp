@@ -70,6 +70,24 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
     EXPECT_TRUE(frame_saved(4));
     EXPECT_FALSE(frame_saved(8));
+    // The defaults: 900 frames at 2 bytes, the last one saved into the current folder.
+    ASSERT_EQ(parse({}), 0);
+    EXPECT_EQ(settings.frames, 900);
+    EXPECT_EQ(settings.depth, 2);
+    EXPECT_FALSE(settings.reversed);
+    EXPECT_STREQ(settings.out_dir, ".");
+    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_saved(f), f == 899) << f;
+    ASSERT_EQ(parse({"--save", "none", "--out", "o"}), 0);
+    EXPECT_EQ(settings.save_count, 0);
+    // --help and --version print and run nothing.
+    for (const char* word : {"--help", "--he", "--version"}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(parse({word, "--frames", "0"}), 1) << word;
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(printed.starts_with(word[2] == 'h' ? "usage: ringfield-capture [options]\n" : "ringfield-capture "))
+            << printed;
+        EXPECT_EQ(printed.find("--narrow-vectors") != std::string::npos, word[2] == 'h') << word;
+    }
     // One worker a core unless told.
     EXPECT_EQ(settings.jobs, static_cast<int32_t>(std::max(1u, std::min(64u, std::thread::hardware_concurrency()))));
     ASSERT_EQ(parse({"--jobs=64"}), 0);
@@ -147,6 +165,15 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr,
          {"--print-inputs", "--out", "o"},
          "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check"},
+        {nullptr, {"--frames", "0"}, "--frames: bad count '0' (1..100000000)"},
+        {nullptr, {"--frames", "100000001"}, "--frames: bad count '100000001' (1..100000000)"},
+        {nullptr, {"--frames", "+5"}, "--frames: bad count '+5' (1..100000000)"},
+        {nullptr, {"--random", "4294967296"}, "--random: bad seed '4294967296' (0..4294967295)"},
+        {nullptr,
+         {"--save",
+          "0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,"
+          "0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4"},
+         "--save: more than 64 items"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--random", ""}, "--random: bad seed '' (0..4294967295)"},
@@ -248,6 +275,26 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     ASSERT_TRUE(read_png((root + "/ref/frame-000002.actual.png").c_str(), rgb.data(), why));
     EXPECT_EQ(picture_hash(rgb.data()), std::stoull(hash, nullptr, 16));
     EXPECT_EQ(tree(root), (std::set<std::string>{"ref", "ref/hashes.txt", "ref/frame-000002.actual.png"}));
+    // Kept pictures of another depth under the right hashes: the picture differs, and the diff's red pixels are
+    // the ones counted.
+    ASSERT_EQ(run_in(root, "", "--depth 4 --frames 3 --save 1 --out ref").status, 0);
+    std::ofstream(root + "/ref/hashes.txt") << hashes;
+    const Ran kept = run_in(root, "", "--frames 3 --save 1 --expect ref");
+    EXPECT_EQ(kept.status, 1);
+    const std::string head =
+                          "ringfield-capture: frame 1: the kept picture differs, though the hash matches "
+                          "(ref/hashes.txt)\n  ",
+                      tail =
+                          " pixels differ\n  expected: ref/frame-000001.png\n  actual:   "
+                          "ref/frame-000001.actual.png\n  diff:     ref/frame-000001.diff.png\n";
+    ASSERT_TRUE(kept.err.starts_with(head) && kept.err.ends_with(tail)) << kept.err;
+    ASSERT_TRUE(read_png((root + "/ref/frame-000001.diff.png").c_str(), rgb.data(), why));
+    int red = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) red += rgb[i] == 255 && rgb[i + 1] == 0 && rgb[i + 2] == 0;
+    EXPECT_GT(red, 1000);
+    EXPECT_EQ(kept.err.substr(head.size(), kept.err.size() - head.size() - tail.size()), std::to_string(red));
+    fs::remove(root + "/ref/frame-000001.png"), fs::remove(root + "/ref/frame-000001.diff.png");
+    fs::remove(root + "/ref/frame-000001.actual.png");
     // Both frames differing, compared by several workers: told in frame order.
     std::ofstream(root + "/ref/hashes.txt") << hashes.replace(13, 16, "fedcba9876543210");
     EXPECT_EQ(run_in(root, "", "--frames 3 --save 1,2 --expect ref" + many_jobs).err,
@@ -344,6 +391,59 @@ TEST(CaptureTool, NarrowVectorsRunTheSixteenByteCode) {
     }
 }
 
+// What a run that goes well leaves: the frames asked for where they were asked for, nothing else.
+TEST(CaptureTool, RunsWriteWhatTheyAreAskedFor) {
+    const std::string root = testing::TempDir() + "capture_runs_" + std::to_string(getpid());
+    const struct {
+        std::string setup, args;
+        std::set<std::string> left;
+    } cases[] = {
+        {"", "--frames 3", {"frame-000002.png"}},
+        {"", "--frames 3 --save 0,2 --hash-list h.txt", {"h.txt"}},
+        {"", "--frames 3 --save none", {}},
+        {"",
+         "--frames 4 --save 1-3/2 --out o --hash-list o/h.txt",
+         {"o", "o/frame-000001.png", "o/frame-000003.png", "o/h.txt"}},
+        // A key or quit ends the run: the frames after it are not run, so not saved.
+        {"printf '2 quit\\n' >q", "--script q --frames 10 --save 1,5 --out .", {"q", "frame-000001.png"}},
+        {"printf '1 key\\n' >q", "--script q --frames 10 --save 0-9 --hash-list h", {"q", "h"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        fs::remove_all(root);
+        fs::create_directories(root);
+        const Ran ran = run_in(root, c.setup, c.args);
+        EXPECT_EQ(ran.status, 0);
+        EXPECT_EQ(ran.err, "");
+        EXPECT_EQ(tree(root), c.left);
+    }
+    EXPECT_EQ(contents(root + "/h").size(), 30u) << "frames 0 and 1 run, the key taken at 1";
+    fs::remove_all(root);
+}
+
+// A frame that breaks --check's invariants ends the run after the saved frames before it are written.
+TEST(CaptureTool, BrokenInvariantEndsTheRun) {
+    const std::string root = testing::TempDir() + "capture_check_" + std::to_string(getpid());
+    fs::remove_all(root);
+    for (const char* jobs : {"1", "5"}) {
+        SCOPED_TRACE(jobs);
+        ASSERT_EQ(parse({"--frames", "6", "--save", "0-5", "--check", "--jobs", jobs, "--out", root, "--hash-list",
+                         root + "/h"}),
+                  0);
+        ASSERT_TRUE(load_script() && prepare_capture());
+        frame_check = [](int64_t frame, Message& why) {
+            return frame < 3 ? state_sound(frame, why)
+                             : (format(why, "frame %d broke", static_cast<int>(frame)), false);
+        };
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(run_capture(), 1);
+        frame_check = state_sound;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "ringfield-capture: frame 3 broke\n");
+        EXPECT_EQ(tree(root), (std::set<std::string>{"frame-000000.png", "frame-000001.png", "frame-000002.png"}));
+        fs::remove_all(root);
+    }
+}
+
 // Frames encoded by one worker or by more than there are cores: the same files byte for byte and the same hash
 // list; and they pass as references, read back by several workers, pixel for pixel.
 TEST(CaptureTool, AnyJobCountWritesTheSameFiles) {
@@ -436,6 +536,10 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          {"s.txt"}},
         {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
         {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
+        {"", ": >f", "--out f", 2, "f: not a folder", {"f"}},
+        {"", "", "--out a/b", 2, "a/b: No such file or directory", {}},
+        {"", "", "--expect ref", 2, "ref: No such file or directory", {}},
+        {"", ": >ref", "--expect ref", 2, "ref: not a folder", {"ref"}},
         {"", ": >f", "--hash-list f/hashes.txt --out out", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
         {"", "", "--out out --hash-list out/no/h.txt", 2, "cannot write out/no/h.txt: No such file or directory", {}},
         {"",
@@ -474,6 +578,12 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          "--script s.txt --out out",
          2,
          "s.txt: larger than 4 MiB",
+         {"s.txt"}},
+        {"",
+         "printf '0 key\\0' >s.txt",
+         "--script s.txt",
+         2,
+         "s.txt: not a text file (contains a zero byte)",
          {"s.txt"}},
         // A rename would put a file in place of a pipe or device, such as /dev/stdout.
         {"", "mkfifo h.txt", "--hash-list h.txt --out out", 2, "cannot write h.txt: not a regular file", {"h.txt"}},
@@ -549,6 +659,14 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          1,
          "frame 1: cannot read ref/frame-000001.png: cut short\n  actual:   ref/frame-000001.actual.png",
          {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "ref/frame-000001.actual.png"}},
+        {"",
+         "mkdir -p ref/frame-000000.actual.png && echo '# none' >ref/hashes.txt",
+         "--frames 2 --save 0 --expect ref",
+         1,
+         "frame 0: no entry in ref/hashes.txt\n"
+         "  actual:   ref/frame-000000.actual.png (no expected picture kept for this frame)\n"
+         "  (could not write the actual and diff pictures: Is a directory)",
+         {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
         // The hash list, failing as it is closed or renamed.
         {"", "ulimit -f 1", "--frames 40 --save 0-39 --hash-list h.txt", 1, "cannot write h.txt: File too large", {}},
         {"",
@@ -584,6 +702,12 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          1,
          "cannot write clip.webm: ffmpeg exited with status 1: muxing failed",
          {}},
+        {"cat >\"$out\"",
+         "echo '0 quit' >q",
+         "--script q --video clip.mkv",
+         1,
+         "clip.mkv not written: the run ended before its first frame",
+         {"q"}},
         {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1,
          "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
         // More workers than cores: the frames after the failing one are encoded, maybe done, and never written.
