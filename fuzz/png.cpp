@@ -1,6 +1,6 @@
 // The reading of a reference picture from memory, on any bytes. A refusal
-// says why in one line; a picture read is the screen's size, and encoded as
-// the tool writes frames it reads back the same.
+// says why in one line; a picture read is the screen's size by its header,
+// and encoded as the tool writes frames it reads back the same.
 #include <cstring>
 #include <vector>
 
@@ -17,6 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_ASSERT(std::strchr(why.text, '\n') == nullptr, "a reason of several lines: %s", why.text);
         return 0;
     }
+    // libpng reads nothing before the header chunk, whose size fields sit at
+    // bytes 16..23.
+    const auto field = [&](size_t at) {
+        return static_cast<uint32_t>(data[at]) << 24 | data[at + 1] << 16 | data[at + 2] << 8 | data[at + 3];
+    };
+    FUZZ_ASSERT(size >= 24 && field(16) == screen_width && field(20) == screen_height,
+                "a picture of another size read");
     const size_t encoded_size = encode_png(rgb.data(), encoded.data(), why);
     FUZZ_ASSERT(encoded_size > 0, "a picture read cannot be written: %s", why.text);
     FUZZ_ASSERT(decode_png(encoded.data(), encoded_size, again.data(), why), "a picture written cannot be read: %s",
