@@ -6,8 +6,9 @@
 #            configures and builds build/
 #   tests    the rest of the suite and the docs' scripts: the window smoke
 #            test, benchmarks, ffmpeg, gnuplot and jq, dpkg-dev and file for
-#            the Debian package's dependencies, and lintian, mandoc,
-#            appstream and desktop-file-utils for its checks
+#            the Debian package's dependencies, lintian, mandoc, appstream
+#            and desktop-file-utils for its checks, and gdb for the stacks of
+#            a hung run in scripts/endurance.sh
 #   browser  the browser page's build, tests and server: Chromium, Firefox,
 #            emscripten, node and npm (when there is no node), python3, and
 #            the driver in tests/web
@@ -22,6 +23,8 @@
 #   release  what scripts/release.sh needs besides the windows group: the
 #            demo's compiler and libraries, with no build, and python3 for
 #            the zip
+#   fuzz     scripts/fuzz.sh: clang with libFuzzer and the sanitizers' runtime,
+#            and gdb for the crashes it finds
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,7 +39,7 @@ packages=()
 for group in "${groups[@]}"; do
   case "$group" in
     demo) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libgtest-dev libpng-dev) ;;
-    tests) packages+=(libbenchmark-dev ffmpeg gnuplot-nox jq xvfb xdotool x11-apps x11-utils openbox dpkg-dev file lintian mandoc appstream desktop-file-utils) ;;
+    tests) packages+=(libbenchmark-dev ffmpeg gnuplot-nox jq xvfb xdotool x11-apps x11-utils openbox dpkg-dev file lintian mandoc appstream desktop-file-utils gdb) ;;
     browser)
       packages+=(chromium firefox-esr emscripten python3)
       # A machine that has its own node keeps it.
@@ -46,7 +49,8 @@ for group in "${groups[@]}"; do
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest dpkg-dev cmake) ;;
     lint) packages+=(clang-format-14 clang-tidy-14 shellcheck git) ;;
     release) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libpng-dev python3) ;;
-    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows, lint or release)" >&2; exit 2 ;;
+    fuzz) packages+=(clang-14 libclang-rt-14-dev gdb cmake make pkg-config libpng-dev) ;;
+    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows, lint, release or fuzz)" >&2; exit 2 ;;
   esac
 done
 
