@@ -23,10 +23,8 @@ bash scripts/setup.sh release windows
 # when it is set).
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
-# The same umask in any shell, for the files the builds write and pack, and
-# UTC for the zip's DOS times, which are local.
+# The same umask in any shell, for the files the builds write and pack.
 umask 022
-export TZ=UTC
 # No trace of this folder in the programs.
 flags="-ffile-prefix-map=$(pwd)=. -fdebug-prefix-map=$(pwd)=."
 work=build-release
@@ -41,16 +39,29 @@ cpack --config "$work/linux/CPackConfig.cmake" -G DEB -B "$work/linux/package" >
 cp "$work/linux/package/ringfield_${version}_amd64.deb" dist/
 
 # The Windows zip: the programs and text files cmake --install puts in its
-# folder, packed in sorted order with fixed times (CPack's zip is neither).
+# folder, packed in sorted order, every entry dated by the commit, with its
+# mode and no owner or other time. Neither CPack's zip nor cmake -E tar can
+# (the latter stores each file's access and change times), so Python's
+# zipfile writes it.
 cmake -S . -B "$work/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_TESTING=OFF -DRINGFIELD_BENCH=OFF -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build "$work/windows" -j "$(nproc)"
 top=ringfield-${version}-windows-x86_64
 cmake --install "$work/windows" --prefix "$work/zip/$top" --strip >/dev/null
-# The zip records owners too: run as root (as setup.sh is), they are root's.
-mtime=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC')
-(cd "$work/zip" && find "$top" -type f | LC_ALL=C sort >files.txt &&
-  cmake -E tar cf "../../dist/$top.zip" --format=zip --mtime="$mtime" --files-from=files.txt)
+python3 - "$work/zip" "$top" "dist/$top.zip" <<'PYTHON'
+import os, sys, time, zipfile
+root, top, out = sys.argv[1:]
+stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]  # zip dates start in 1980
+names = sorted(os.path.relpath(os.path.join(d, f), root)
+               for d, _, files in os.walk(os.path.join(root, top)) for f in files)
+with zipfile.ZipFile(out, "w") as archive:
+    for name in names:
+        info = zipfile.ZipInfo(name, stamp)
+        info.create_system = 3  # Unix, so that the modes below count
+        info.external_attr = (0o100000 | os.stat(os.path.join(root, name)).st_mode & 0o777) << 16
+        with open(os.path.join(root, name), "rb") as f:
+            archive.writestr(info, f.read(), zipfile.ZIP_DEFLATED, 9)
+PYTHON
 
 # The page as committed; the test web_page_current holds it to what its
 # sources build.

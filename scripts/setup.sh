@@ -21,7 +21,8 @@
 #   lint     the static checks of scripts/lint.sh: clang-format, clang-tidy
 #            and shellcheck
 #   release  what scripts/release.sh needs besides the windows group: the
-#            demo's compiler and libraries, with no build
+#            demo's compiler and libraries, with no build, and python3 for
+#            the zip
 #   fuzz     scripts/fuzz.sh: clang with libFuzzer and the sanitizers' runtime,
 #            and gdb for the crashes it finds
 set -euo pipefail
@@ -47,7 +48,7 @@ for group in "${groups[@]}"; do
     cross) packages+=(qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest dpkg-dev cmake) ;;
     lint) packages+=(clang-format-14 clang-tidy-14 shellcheck git) ;;
-    release) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libpng-dev) ;;
+    release) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libpng-dev python3) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev gdb cmake make pkg-config libpng-dev) ;;
     *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows, lint, release or fuzz)" >&2; exit 2 ;;
   esac

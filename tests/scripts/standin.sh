@@ -96,7 +96,7 @@ apt-get)
         shift
         for p in "$@"; do case "$p" in -*) ;; *) touch "${p%%:*}_1.0_${p##*:}.deb" ;; esac; done
         ;;
-    source) mkdir -p libpng1.6-1.6.39 ;;
+    source) mkdir -p libpng1.6-1.6.39/debian && touch libpng1.6-1.6.39/LICENSE libpng1.6-1.6.39/debian/copyright ;;
     esac
     ;;
 apt-cache)
