@@ -80,8 +80,9 @@ TEST(Line, RandomSegmentsMatchPlainBresenhamAndStayInBox) {
 TEST(Line, LongestSegmentsFromEveryCornerMatchPlainBresenham) {
     fill_row_offset();
     std::vector<std::pair<int32_t, int32_t>> ends;
-    for (int32_t x = 0; x < 640; ++x) ends.push_back({x, 479});
-    for (int32_t y = 0; y < 480; ++y) ends.push_back({639, y});
+    ends.reserve(640 + 480);
+    for (int32_t x = 0; x < 640; ++x) ends.emplace_back(x, 479);
+    for (int32_t y = 0; y < 480; ++y) ends.emplace_back(639, y);
     for (int corner = 0; corner < 4; ++corner) {
         const bool flip_x = corner & 1, flip_y = corner & 2;
         for (auto [ex, ey] : ends) {
