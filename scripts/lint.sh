@@ -8,15 +8,16 @@
 # clang-tidy reads the native build's compile commands from build-lint/
 # (configured only, never built), two files at a time. A file whose
 # preprocessed text, compile command and .clang-tidy are unchanged since the
-# last run is not checked again: its result is kept in build-lint/tidy-cache/.
+# last run (and both .clang-tidy files) is not checked again: its result is kept in build-lint/tidy-cache/.
 # Beside them it checks windows/*.cpp and capture/*_windows.cpp with the
 # mingw build's commands when build-windows/ is configured, and web/web.cpp
-# against emscripten's headers when they are installed.
+# and the core's WebAssembly branches against emscripten's headers when they
+# are installed.
 #
 # Not checked: under clang the 32-byte vector copies (RINGFIELD_WIDE_VECTORS
-# in raster/vectors.h, gcc on x86-64 only) are compiled out, and so is the
-# WebAssembly SIMD branch of present/present.cpp outside the browser file;
-# the Windows files are skipped when build-windows/ is missing.
+# in raster/vectors.h, gcc on x86-64 only) are compiled out, so clang-tidy
+# never reads them; the Windows files are skipped when build-windows/ is
+# missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -69,18 +70,37 @@ jq -j --arg root "$PWD/" 'unique_by(.file) | .[] | .directory, "\u0000", (.file 
     "$build/compile_commands.json" >"$commands"
 windows="build-windows/compile_commands.json"
 if [ -f "$windows" ]; then
+    # clang-tidy does not find mingw's headers from the compiler's name: the
+    # commands are clang's, given the C++ and Windows headers the mingw
+    # compiler reads (less its own builtin ones), response files inlined.
+    compiler=$(jq -r '.[0].command | split(" ")[0]' "$windows")
+    mingw_includes=$("$compiler" -xc++ -E -v - </dev/null 2>&1 |
+        sed -n '/search starts here/,/End of search/s/^ //p' | grep -vE 'gcc/[^/]+/[^/]+/include(-fixed)?$' |
+        sed 's/^/-isystem /' | tr '\n' ' ')
     jq -j --arg root "$PWD/" '.[] | select(.file | test("/(windows/[^/]*|capture/[^/]*_windows)\\.cpp$"))
-        | .directory, "\u0000", (.file | ltrimstr($root)), "\u0000", .command, "\u0000"' "$windows" >>"$commands"
+        | .directory, "\u0000", (.file | ltrimstr($root)), "\u0000", .command, "\u0000"' "$windows" |
+        while IFS= read -r -d '' directory && IFS= read -r -d '' file && IFS= read -r -d '' command; do
+            command=${command#* }
+            while [[ $command =~ @([^ ]+\.rsp) ]]; do
+                command=${command/"@${BASH_REMATCH[1]}"/"$(cat "$directory/${BASH_REMATCH[1]}")"}
+            done
+            printf '%s\0%s\0%s\0' "$directory" "$file" \
+                "clang++-14 --target=x86_64-w64-mingw32 -nostdinc++ -nostdlibinc $mingw_includes$command"
+        done >>"$commands"
 else
     echo "lint.sh: build-windows/ is not configured (scripts/windows.sh): the Windows files are not checked"
 fi
+# The browser file, and the core files with WebAssembly SIMD branches, as
+# the page's build compiles them.
 emscripten_include=/usr/share/emscripten/cache/sysroot/include
 if [ -d "$emscripten_include" ]; then
-    printf '%s\0%s\0%s\0' "$PWD" web/web.cpp "clang++-14 --target=wasm32-unknown-emscripten -D__EMSCRIPTEN__ \
+    for file in web/web.cpp present/present.cpp raster/accum.cpp raster/line.cpp; do
+        printf '%s\0%s\0%s\0' "$PWD" "$file" "clang++-14 --target=wasm32-unknown-emscripten -D__EMSCRIPTEN__ \
 -isystem $emscripten_include/c++/v1 -isystem $emscripten_include -nostdinc++ -msimd128 -std=c++20 -I$PWD \
--c web/web.cpp" >>"$commands"
+-c $file" >>"$commands"
+    done
 else
-    echo "lint.sh: emscripten's headers are missing: web/web.cpp is not checked"
+    echo "lint.sh: emscripten's headers are missing: web/web.cpp and the core's WebAssembly code are not checked"
 fi
 
 # One file: its findings on stdout, from the cache when its key is there.
@@ -92,7 +112,7 @@ tidy_file() {  # directory file command
     preprocess=${preprocess/ -c / -E }
     key=$({
         printf '%s\n%s\n' "$tidy_version" "$command"
-        cat .clang-tidy
+        cat .clang-tidy tests/.clang-tidy
         (cd "$directory" && eval "$preprocess" 2>&1)
     } | sha256sum | cut -d' ' -f1)
     result=$build/tidy-cache/$key

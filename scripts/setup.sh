@@ -40,7 +40,7 @@ for group in "${groups[@]}"; do
       ;;
     cross) packages+=(qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest dpkg-dev cmake) ;;
-    lint) packages+=(clang-format-14 clang-tidy-14 shellcheck git) ;;
+    lint) packages+=(clang-format-14 clang-tidy-14 clang-14 shellcheck git jq) ;;
     *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows or lint)" >&2; exit 2 ;;
   esac
 done
