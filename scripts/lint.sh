@@ -41,7 +41,7 @@ scripts=()
 while IFS= read -r file; do
     case $file in
     *.sh) scripts+=("$file") ;;
-    *) head -n1 "$file" | grep -qE '^#!.*[/ ](ba|da)?sh( |$)' && scripts+=("$file") ;;
+    *) [ -f "$file" ] && head -n1 "$file" | grep -qE '^#!.*[/ ](ba|da)?sh( |$)' && scripts+=("$file") ;;
     esac
 done < <(git ls-files)
 if found=$(shellcheck --format=gcc "${scripts[@]}" 2>&1); then

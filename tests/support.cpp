@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iomanip>
+#include <sstream>
 
 std::vector<int32_t> random_buffer(uint32_t& seed) {
     std::vector<int32_t> words(640 * 480);
@@ -35,9 +37,12 @@ testing::AssertionResult same_pixels(const void* got, const void* want, int stri
         for (int k = std::min(bytes, stride - first_x * bytes) - 1; k >= 0; --k) v = v << 8 | p[first + k];
         return v;
     };
-    return testing::AssertionFailure() << count << " pixels differ; the first at x " << first_x << ", y " << first_y
-                                       << ": 0x" << std::hex << value(a) << ", want 0x" << value(b) << std::dec
-                                       << "; all within x " << x0 << ".." << x1 << ", y " << y0 << ".." << y1;
+    const int digits = 2 * std::min(bytes, stride - first_x * bytes);
+    std::ostringstream text;  // AssertionResult would take each piece, and each manipulator, on its own
+    text << count << " pixels differ; the first at x " << first_x << ", y " << first_y << ": 0x" << std::hex
+         << std::setfill('0') << std::setw(digits) << value(a) << ", want 0x" << std::setw(digits) << value(b)
+         << std::dec << "; all within x " << x0 << ".." << x1 << ", y " << y0 << ".." << y1;
+    return testing::AssertionFailure() << text.str();
 }
 
 testing::AssertionResult same_pixels(const std::vector<int32_t>& got, const std::vector<int32_t>& want) {
