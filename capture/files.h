@@ -49,6 +49,8 @@ bool can_create(const char* path, Message& why);
 bool is_folder(const char* path);
 // The folder exists, or is made when `create` is set and its parent exists.
 bool folder_ready(const char* path, bool create, Message& why);
+// Removes an empty folder made by folder_ready.
+void remove_folder(const char* path);
 
 // Past a file-size limit a write fails with EFBIG, reported like any failed
 // write, instead of a signal ending the tool with a file cut short.

@@ -108,4 +108,6 @@ bool folder_ready(const char* path, bool create, Message& why) {
     return false;
 }
 
+void remove_folder(const char* path) { rmdir(path); }
+
 void ignore_file_size_signal() { std::signal(SIGXFSZ, SIG_IGN); }

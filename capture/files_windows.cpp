@@ -127,4 +127,6 @@ bool folder_ready(const char* path, bool create, Message& why) {
 }
 
 // Windows has no file-size signal: a write past a limit simply fails.
+void remove_folder(const char* path) { _rmdir(path); }
+
 void ignore_file_size_signal() {}

@@ -27,7 +27,6 @@ const char* const tour_script =
 // one taken and ignored, such as a button release.
 const char* const kind_names[] = {"none", "quit", "key", "button", "motion"};
 
-constexpr int32_t max_script_bytes = 4 << 20;
 char script_text[max_script_bytes + 1];
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }

@@ -9,6 +9,7 @@
 #include "frame/frame.h"
 
 constexpr int32_t max_script_events = 100000;
+constexpr int32_t max_script_bytes = 4 << 20;
 
 struct ScriptEvent {
     int64_t frame;  // the frame at which the input joins the queue

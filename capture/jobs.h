@@ -21,6 +21,7 @@ struct Slot {
     size_t encoded_size;  // 0 when the encoding failed, `why` saying why
     uint8_t* reference;   // rgb_size bytes when comparing: the kept picture read back, then the diff over it
     bool reference_kept;  // the reference picture was there and could be read
+    Message unreadable;   // why a reference picture that is there could not be read, or empty
     int32_t differing;    // pixels differing from it
     Message why;
 };

@@ -28,7 +28,7 @@ const char* const usage_text =
     "  --script FILE     input script (default: a built-in tour of the 3 scenes)\n"
     "                    one input per line: FRAME motion X Y | button | key |\n"
     "                    quit | none; frames in non-decreasing order; '#' starts\n"
-    "                    a comment\n"
+    "                    a comment; at most 100000 inputs and 4 MiB\n"
     "  --random SEED     random mouse input from SEED instead of a script\n"
     "  --print-inputs    print the inputs as they join the queue, as a script,\n"
     "                    and run no frame\n"
@@ -40,12 +40,16 @@ const char* const usage_text =
     "                    DIR/hashes.txt; a differing frame is written beside them\n"
     "                    as frame-NNNNNN.actual.png, and when DIR/frame-NNNNNN.png\n"
     "                    is kept, frame-NNNNNN.diff.png (differences in red) too\n"
-    "  --hash-list FILE  write the saved frames' pixel hashes to FILE\n"
+    "  --hash-list FILE  write the saved frames' pixel hashes to FILE, for --expect\n"
+    "                    to read: at most 100000 frames\n"
     "  --video FILE      encode every frame run into FILE with ffmpeg; the kind\n"
     "                    follows the extension: .webm (VP9), .mp4 (H.264),\n"
     "                    .mkv (FFV1, lossless) or .apng (lossless)\n"
     "  --fps N           the clip's frame rate, 1..1000 (default 60)\n"
     "  --check           verify angles, scene and buffer words after every frame\n"
+    "  --narrow-vectors  run the fade and the conversion in the 16-byte vector\n"
+    "                    code, also where the processor has 32-byte copies of it\n"
+    "                    (AVX2); the frames are the same\n"
     "  --jobs N          threads encoding and reading PNG files, 1..64 (default:\n"
     "                    the number of cores)\n"
     "  --help            show this text\n"
@@ -61,6 +65,7 @@ enum Code : int {
     version,
     check,
     print_inputs,
+    narrow_vectors,
     frames,
     depth,
     script,
@@ -75,15 +80,23 @@ enum Code : int {
 };
 
 constexpr int req = required_argument;
-constexpr option options[] = {
-    {"help", no_argument, nullptr, help},   {"version", no_argument, nullptr, version},
-    {"check", no_argument, nullptr, check}, {"print-inputs", no_argument, nullptr, print_inputs},
-    {"frames", req, nullptr, frames},       {"depth", req, nullptr, depth},
-    {"script", req, nullptr, script},       {"random", req, nullptr, random},
-    {"save", req, nullptr, save},           {"out", req, nullptr, out},
-    {"expect", req, nullptr, expect},       {"hash-list", req, nullptr, hash_list},
-    {"video", req, nullptr, video},         {"fps", req, nullptr, fps},
-    {"jobs", req, nullptr, jobs},           {nullptr, 0, nullptr, 0}};
+constexpr option options[] = {{"help", no_argument, nullptr, help},
+                              {"version", no_argument, nullptr, version},
+                              {"check", no_argument, nullptr, check},
+                              {"print-inputs", no_argument, nullptr, print_inputs},
+                              {"narrow-vectors", no_argument, nullptr, narrow_vectors},
+                              {"frames", req, nullptr, frames},
+                              {"depth", req, nullptr, depth},
+                              {"script", req, nullptr, script},
+                              {"random", req, nullptr, random},
+                              {"save", req, nullptr, save},
+                              {"out", req, nullptr, out},
+                              {"expect", req, nullptr, expect},
+                              {"hash-list", req, nullptr, hash_list},
+                              {"video", req, nullptr, video},
+                              {"fps", req, nullptr, fps},
+                              {"jobs", req, nullptr, jobs},
+                              {nullptr, 0, nullptr, 0}};
 
 const char* name_of(int code) {
     const option* o = options;
@@ -150,12 +163,30 @@ bool parse_save(const char* text) {
     }
 }
 
+// The saved frames, counted up to limit + 1, each step jumping to the next
+// one, so that huge ranges take no longer than small ones.
+int64_t saved_frames(int64_t limit) {
+    int64_t count = 0;
+    for (int64_t frame = 0; count <= limit; ++count, ++frame) {
+        int64_t next = settings.frames;
+        for (int32_t r = 0; r < settings.save_count; ++r) {
+            const int64_t first = settings.save_first[r], step = settings.save_step[r];
+            const int64_t at = frame <= first ? first : first + (frame - first + step - 1) / step * step;
+            if (at <= settings.save_last[r] && at < next) next = at;
+        }
+        if (next >= settings.frames) break;
+        frame = next;
+    }
+    return count;
+}
+
 // One option and its value; false with `problem` set.
 bool take_option(int code, const char* value) {
     int64_t number = 0;
     switch (code) {
     case check: settings.check = true; return true;
     case print_inputs: settings.print_inputs = true; return true;
+    case narrow_vectors: settings.narrow_vectors = true; return true;
     case frames:
         if (!number_option("frames", "count", value, 1, max_frames, &number)) return false;
         settings.frames = number;
@@ -208,6 +239,10 @@ bool settle(bool fps_given) {
             return refuse("--save: frame %lld is past the last frame %lld",
                           static_cast<long long>(settings.save_last[r]), static_cast<long long>(settings.frames - 1));
         }
+    }
+    if (settings.hash_list && saved_frames(max_hash_list) > max_hash_list) {
+        return refuse("--hash-list: more than %d frames to save (--expect reads at most %d hashes)", max_hash_list,
+                      max_hash_list);
     }
     if (!settings.out_dir && !settings.expect_dir && !settings.hash_list && !settings.print_inputs) {
         settings.out_dir = ".";

@@ -8,6 +8,8 @@
 
 constexpr int32_t max_save_ranges = 64;
 constexpr int64_t max_frames = 100000000;
+// The most frames a hash list may hold: as many as --expect reads back.
+constexpr int32_t max_hash_list = 100000;
 
 struct CaptureSettings {
     int64_t frames;
@@ -16,8 +18,9 @@ struct CaptureSettings {
     const char* script;  // null: the built-in tour
     bool random_events;  // inputs from a seeded generator instead of a script
     uint32_t seed;
-    bool check;         // verify the frame state's invariants after every frame
-    bool print_inputs;  // list the inputs instead of running the frames
+    bool check;           // verify the frame state's invariants after every frame
+    bool print_inputs;    // list the inputs instead of running the frames
+    bool narrow_vectors;  // the 16-byte vector code even where 32-byte copies would run
     const char* out_dir;
     const char* expect_dir;  // compare saved frames with the references kept here
     const char* hash_list;   // write the saved frames' pixel hashes here

@@ -4,8 +4,11 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "capture/png.h"
 
@@ -67,6 +70,9 @@ void sink_flush(png_structp) {}
 }
 
 void encode_warned(png_structp, png_const_charp) {}
+
+// libpng's words for data that ends too soon, read from memory.
+bool cut_short(const png_image& image) { return std::strcmp(image.message, "read beyond end of data") == 0; }
 
 }  // namespace
 
@@ -146,17 +152,50 @@ bool write_png(const char* path, const uint8_t* rgb, Message& why) {
     return size > 0 && write_file(path, encoded, size, why);
 }
 
-bool read_png(const char* path, uint8_t* rgb) {
+bool decode_png(const uint8_t* data, size_t size, uint8_t* rgb, Message& why) {
+    why.text[0] = '\0';
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path)) return false;
+    // The header alone is read before the size is checked, so a file that
+    // claims a huge picture reserves nothing.
+    if (!png_image_begin_read_from_memory(&image, data, size)) {
+        return format(why, "%s", cut_short(image) ? "cut short" : image.message), false;
+    }
     if (image.width != screen_width || image.height != screen_height) {
+        format(why, "it is %u x %u pixels, not %d x %d", image.width, image.height, screen_width, screen_height);
         png_image_free(&image);
         return false;
     }
     image.format = PNG_FORMAT_RGB;
-    return png_image_finish_read(&image, nullptr, rgb, screen_width * 3, nullptr) != 0;
+    if (png_image_finish_read(&image, nullptr, rgb, screen_width * 3, nullptr)) return true;
+    return format(why, "%s", cut_short(image) ? "cut short" : image.message), false;
+}
+
+bool read_png(const char* path, uint8_t* rgb, Message& why) {
+    why.text[0] = '\0';
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        if (errno != ENOENT) format(why, "%s", std::strerror(errno));
+        return false;
+    }
+    // Each worker its own buffer, kept for the next picture.
+    thread_local std::vector<uint8_t> bytes;
+    bytes.resize(png_capacity);
+    size_t size = 0;
+    for (size_t n = 1; n > 0 && size <= max_png_file_bytes;) {
+        if (size == bytes.size()) bytes.resize(bytes.size() * 2);
+        n = std::fread(bytes.data() + size, 1, bytes.size() - size, file);
+        size += n;
+    }
+    const int error = errno;
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return format(why, "%s", std::strerror(error)), false;
+    const bool too_large = size > max_png_file_bytes;
+    const bool read = decode_png(bytes.data(), too_large ? max_png_file_bytes : size, rgb, why);
+    if (!read && too_large && std::strcmp(why.text, "cut short") == 0) format(why, "larger than 64 MiB");
+    return read;
 }
 
 uint64_t picture_hash(const uint8_t* rgb) {

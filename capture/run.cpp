@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "capture/files.h"
 #include "capture/inputs.h"
@@ -26,40 +29,104 @@ uint8_t picture[screen_pixels * 4];
 // A frame sent to the clip but not saved.
 uint8_t clip_rgb[rgb_size];
 
-constexpr int32_t max_references = 4096;
-int64_t reference_frame[max_references];
-uint64_t reference_hash[max_references];
+struct Reference {
+    int64_t frame;
+    uint64_t hash;
+};
+Reference references[max_hash_list];
 int32_t reference_count;
 Path hashes_path;
 AtomicFile hash_file;
 
-// Lines of "frame-NNNNNN HASH" (16 hex digits); '#' lines are comments.
+// "frame-NNNNNN HASH": the frame in six digits or more, as the hash list
+// writes it (frames from 1000000 on take seven), blanks, and the hash in
+// 16 hex digits; blanks may follow (a CR too).
+bool parse_reference(const char* at, const char* end, Reference& reference) {
+    const auto span = [&](const char* set) {
+        const char* from = at;
+        while (at < end && *at != '\0' && std::strchr(set, *at)) ++at;
+        return at - from;
+    };
+    if (end - at < 6 || std::memcmp(at, "frame-", 6) != 0) return false;
+    at += 6;
+    const char* digits = at;
+    const int64_t length = span("0123456789");
+    if (length < 6 || !parse_number(digits, length, max_frames, &reference.frame)) return false;
+    if (span(" \t") == 0) return false;
+    reference.hash = 0;
+    for (int i = 0; i < 16; ++i, ++at) {
+        const char c = at < end ? *at : '\0';
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return false;
+        reference.hash = reference.hash << 4 | static_cast<uint64_t>(digit);
+    }
+    span(" \t\r");
+    return at == end;
+}
+
+// Reads the hash list named in `hashes_path` into memory and parses it.
 bool read_references() {
-    reference_count = 0;
     if (!format(hashes_path, "%s/hashes.txt", settings.expect_dir)) {
         return refuse("path too long in %s", settings.expect_dir);
     }
-    std::FILE* file = std::fopen(hashes_path.text, "r");
+    std::FILE* file = std::fopen(hashes_path.text, "rb");
     if (!file) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(errno));
-    char line[256];
-    int32_t number = 0;
-    bool ok = true;
-    while (ok && std::fgets(line, sizeof line, file)) {
-        ++number;
-        if (line[0] == '#' || line[0] == '\n') continue;
-        long long frame = 0;
-        unsigned long long hash = 0;
-        char tail = 0;
-        int used = 0;
-        ok = std::sscanf(line, "frame-%6lld %16llx%n", &frame, &hash, &used) == 2 && used == 29 &&
-             (std::sscanf(line + used, " %c", &tail) != 1) && reference_count < max_references;
-        if (ok) {
-            reference_frame[reference_count] = frame;
-            reference_hash[reference_count++] = hash;
-        }
-    }
+    std::vector<char> text(max_hash_list_bytes + 1);
+    const size_t size = std::fread(text.data(), 1, text.size(), file);
+    const int error = errno;
+    const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return ok || refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", hashes_path.text, number);
+    if (failed) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(error));
+    if (size > max_hash_list_bytes) return refuse("%s: larger than 16 MiB", hashes_path.text);
+    return parse_hash_list(text.data(), size, hashes_path.text);
+}
+
+// The first reference of `frame`, or null.
+const Reference* reference_of(int64_t frame) {
+    const Reference* const end = references + reference_count;
+    const Reference* at = std::lower_bound(static_cast<const Reference*>(references), end, frame,
+                                           [](const Reference& r, int64_t f) { return r.frame < f; });
+    return at != end && at->frame == frame ? at : nullptr;
+}
+
+}  // namespace
+
+bool parse_hash_list(const char* text, size_t size, const char* name) {
+    reference_count = 0;
+    const char* const end = text + size;
+    int32_t number = 0;
+    for (const char* line = text; line < end;) {
+        const char* const line_end = std::find(line, end, '\n');
+        ++number;
+        const char* first = line;
+        while (first < line_end && *first != '\0' && std::strchr(" \t\r", *first)) ++first;
+        // Comments may hold anything, blank lines are skipped.
+        if (line[0] != '#' && first != line_end) {
+            Reference reference{};
+            if (!parse_reference(line, line_end, reference)) {
+                return refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", name, number);
+            }
+            if (reference_count == max_hash_list) {
+                return refuse("%s:%d: more than %d hashes", name, number, max_hash_list);
+            }
+            references[reference_count++] = reference;
+        }
+        line = line_end == end ? end : line_end + 1;
+    }
+    // Sorted by frame, the first line of a frame first, for a binary search
+    // per saved frame.
+    std::stable_sort(references, references + reference_count,
+                     [](const Reference& a, const Reference& b) { return a.frame < b.frame; });
+    return true;
+}
+
+bool listed_hash(int64_t frame, uint64_t& hash) {
+    const Reference* reference = reference_of(frame);
+    if (reference) hash = reference->hash;
+    return reference != nullptr;
 }
 
 bool state_sound(int64_t frame, Message& why) {
@@ -80,6 +147,10 @@ bool state_sound(int64_t frame, Message& why) {
     }
     return true;
 }
+
+bool (*frame_check)(int64_t frame, Message& why) = state_sound;
+
+namespace {
 
 bool frame_path(Path& path, const char* dir, int64_t frame, const char* suffix) {
     return format(path, "%s/frame-%06" PRId64 "%s", dir, frame, suffix);
@@ -109,8 +180,9 @@ void prepare_frame(Slot& slot) {
     if (slot.encoded) slot.encoded_size = encode_png(slot.rgb, slot.encoded, slot.why);
     if (slot.reference) {
         Path path;
-        slot.reference_kept =
-            frame_path(path, settings.expect_dir, slot.frame, ".png") && read_png(path.text, slot.reference);
+        slot.unreadable.text[0] = '\0';
+        slot.reference_kept = frame_path(path, settings.expect_dir, slot.frame, ".png") &&
+                              read_png(path.text, slot.reference, slot.unreadable);
         slot.differing = slot.reference_kept ? make_diff(slot.reference, slot.rgb) : 0;
     }
 }
@@ -129,24 +201,33 @@ Outcome compare_frame(const Slot& slot) {
         say("path too long in %s", settings.expect_dir);
         return Outcome::differs;
     }
-    int32_t r = 0;
-    while (r < reference_count && reference_frame[r] != frame) ++r;
+    const Reference* reference = reference_of(frame);
     const uint64_t hash = slot.hash;
     const bool picture_kept = slot.reference_kept;
+    const bool unreadable = slot.unreadable.text[0] != '\0';
+    const bool hash_matches = reference && reference->hash == hash;
     const int32_t differing = slot.differing;
-    if (r < reference_count && reference_hash[r] == hash && differing == 0) return Outcome::done;
+    if (hash_matches && differing == 0 && !unreadable) return Outcome::done;
     Message why;
     const bool written =
         write_png(actual.text, slot.rgb, why) && (!picture_kept || write_png(diff.text, slot.reference, why));
-    if (r == reference_count) {
+    if (!reference) {
         say("frame %" PRId64 ": no entry in %s", frame, hashes_path.text);
+    } else if (hash_matches && unreadable) {
+        say("frame %" PRId64 ": cannot read %s: %s", frame, path.text, slot.unreadable.text);
+    } else if (hash_matches) {
+        say("frame %" PRId64 ": the kept picture differs, though the hash matches (%s)", frame, hashes_path.text);
     } else {
-        say("frame %" PRId64 ": hash %016" PRIx64 ", expected %016" PRIx64 " (%s)", frame, hash, reference_hash[r],
+        say("frame %" PRId64 ": hash %016" PRIx64 ", expected %016" PRIx64 " (%s)", frame, hash, reference->hash,
             hashes_path.text);
     }
     if (picture_kept) {
         std::fprintf(stderr, "  %d pixels differ\n  expected: %s\n  actual:   %s\n  diff:     %s\n", differing,
                      path.text, actual.text, diff.text);
+    } else if (hash_matches) {
+        std::fprintf(stderr, "  actual:   %s\n", actual.text);
+    } else if (unreadable) {
+        std::fprintf(stderr, "  actual:   %s (cannot read %s: %s)\n", actual.text, path.text, slot.unreadable.text);
     } else {
         std::fprintf(stderr, "  actual:   %s (no expected picture kept for this frame)\n", actual.text);
     }
@@ -238,7 +319,7 @@ PixelLayout capture_layout() {
 // handed to the workers, and the frames they are done with written.
 Outcome after_frame(int64_t frame, const PixelLayout& target) {
     Message why, line;
-    if (settings.check && !state_sound(frame, why)) return fail_after_earlier(why);
+    if (settings.check && !frame_check(frame, why)) return fail_after_earlier(why);
     const bool saving = frame_saved(frame);
     // A slot free for this frame.
     Outcome outcome = saving ? write_frames(jobs_slots() - 1) : Outcome::done;
@@ -261,6 +342,7 @@ Outcome run_frames() {
     PixelLayout target = capture_layout();
     target.pixels = picture;
     start_core();
+    core_use_wide_vectors(!settings.narrow_vectors);
     inputs_restart();
     Outcome outcome = Outcome::done;
     frames_run = 0;
@@ -317,12 +399,13 @@ bool prepare_capture() {
     Message why;
     if (settings.expect_dir && !(folder_ready(settings.expect_dir, false, problem) && read_references())) return false;
     if (settings.video && !video_ready(settings.video, problem)) return false;
+    // The output folder first, as the hash list may go into it; taken away
+    // again when the hash list cannot be made, so that bad input leaves nothing.
+    const bool out_existed = settings.out_dir && is_folder(settings.out_dir);
+    if (settings.out_dir && !folder_ready(settings.out_dir, true, problem)) return false;
     if (settings.hash_list && !atomic_open(hash_file, settings.hash_list, why)) {
+        if (settings.out_dir && !out_existed) remove_folder(settings.out_dir);
         return refuse("cannot write %s: %s", settings.hash_list, why.text);
-    }
-    if (settings.out_dir && !folder_ready(settings.out_dir, true, problem)) {
-        atomic_abandon(hash_file);
-        return false;
     }
     return true;
 }

@@ -3,6 +3,11 @@
 // chosen frame saved, hashed or compared.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
+#include "capture/files.h"
+
 // One line on standard error, after the tool's name.
 void say(const char* form, ...) __attribute__((format(printf, 1, 2)));
 
@@ -14,6 +19,20 @@ bool prepare_capture();
 // differs from its reference, could not be written or broke an invariant,
 // or the clip could not be encoded.
 int run_capture();
+// The most bytes of hashes.txt read.
+constexpr size_t max_hash_list_bytes = size_t{16} << 20;
+// Parses a hash list of `size` bytes (no zero byte needed at the end) for --expect: lines of
+// "frame-NNNNNN HASH", '#' comments and blank lines. False with `problem` set to "NAME:LINE: cause".
+bool parse_hash_list(const char* text, size_t size, const char* name);
+// The hash listed for `frame` by the last parse_hash_list, its first line for that frame; false if none.
+bool listed_hash(int64_t frame, uint64_t& hash);
+// What --check verifies after every frame: the angles within a turn, a
+// scene that exists and buffer words of 24 bits. False with `why` set.
+bool state_sound(int64_t frame, Message& why);
+// The check that --check runs: state_sound. Tests put one of their own in its
+// place to see how a run ends when a frame breaks it.
+extern bool (*frame_check)(int64_t frame, Message& why);
+
 // Writes the run's inputs to standard output as a script and runs no frame;
 // returns the exit status.
 int print_inputs();

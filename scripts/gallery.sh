@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes the README's gallery from one capture of ringfield-capture's built-in
-# tour: a still of each scene, and a looping animated WebP of each scene's
-# last seconds, cut from a lossless clip. The scenes change at the tour's
-# clicks, as the tool lists them.
+# Makes the gallery in docs/gallery/ (shown in README.md and docs/scenes.md)
+# from one capture of ringfield-capture's built-in tour: a still of each
+# scene, and a looping animated WebP of each scene's last seconds, cut from a
+# lossless clip. The scenes change at the tour's clicks, as the tool lists
+# them.
 #   bash scripts/gallery.sh [path/to/ringfield-capture]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,7 +35,7 @@ trap 'rm -rf "$out"' EXIT
 saves=$(IFS=,; echo "${stills[*]}")
 "$capture" --depth 4 --frames "$frames" --save "$saves" --out "$out" --video "$out/tour.mkv"
 mkdir -p docs/gallery
-# Scenes are numbered from 1, as the browser page and the README name them.
+# Scenes are numbered from 1, as the browser page and the docs name them.
 for i in "${!ends[@]}"; do
   scene=$((i + 1))
   cp "$out/$(printf 'frame-%06d.png' "${stills[$i]}")" "docs/gallery/scene-$scene.png"

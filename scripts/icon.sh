@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes the Windows programs' icon, windows/ringfield.ico, from a frame of the
 # built-in tour: the middle square of scene 0's rings at 256, 48, 32 and 16
-# pixels. Run once; the icon is committed.
+# pixels; and from the same square the Linux desktop's icons,
+# app/icons/48/ringfield.png and app/icons/256/ringfield.png. Run once; the
+# icons are committed.
 #   bash scripts/icon.sh [path/to/ringfield-capture]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,3 +21,14 @@ ffmpeg -loglevel error -y -i "$out/frame-000299.png" -filter_complex \
     -f ico "$out/ringfield.ico"
 cp "$out/ringfield.ico" windows/ringfield.ico
 echo "icon: windows/ringfield.ico written ($(stat -c %s windows/ringfield.ico) bytes)"
+# The desktop's icons: PNG with no text chunks (no date), so that a rerun
+# writes the same bytes.
+for size in 48 256; do
+  mkdir -p "app/icons/$size"
+  filter=lanczos
+  [ "$size" -ge 256 ] || filter=area
+  ffmpeg -loglevel error -y -i "$out/frame-000299.png" \
+      -vf "crop=440:440:100:20,scale=$size:$size:flags=$filter,format=rgb24" -frames:v 1 \
+      -fflags +bitexact -flags +bitexact "app/icons/$size/ringfield.png"
+  echo "icon: app/icons/$size/ringfield.png written ($(stat -c %s "app/icons/$size/ringfield.png") bytes)"
+done

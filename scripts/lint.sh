@@ -44,12 +44,19 @@ while IFS= read -r file; do
     *) [ -f "$file" ] && head -n1 "$file" | grep -qE '^#!.*[/ ](ba|da)?sh( |$)' && scripts+=("$file") ;;
     esac
 done < <(git ls-files)
-if found=$(shellcheck --format=gcc "${scripts[@]}" 2>&1); then
+if [ "${#scripts[@]}" -eq 0 ]; then
+    echo "lint.sh: no shell scripts to check"
+elif found=$(shellcheck --format=gcc "${scripts[@]}" 2>&1); then
     echo "lint.sh: shellcheck finds nothing in ${#scripts[@]} shell scripts"
 else
     echo "lint.sh: shellcheck findings (fix them, or disable one with a comment saying why):" >&2
     printf '%s\n' "$found" | sed 's/^/lint.sh:   /' >&2
     status=1
+fi
+
+# clang-tidy where the tree has a .clang-tidy.
+if [ ! -f .clang-tidy ]; then
+    exit "$status"
 fi
 
 # Files another branch is reshaping: checked, their findings counted and kept

@@ -5,8 +5,10 @@
 #   demo     building the demo, the capture tool and the unit tests; also
 #            configures and builds build/
 #   tests    the rest of the suite and the docs' scripts: the window smoke
-#            test, benchmarks, ffmpeg, gnuplot and jq, and dpkg-dev and file
-#            for the Debian package's dependencies
+#            test, benchmarks, ffmpeg, gnuplot and jq, dpkg-dev and file for
+#            the Debian package's dependencies, lintian, mandoc, appstream
+#            and desktop-file-utils for its checks, and gdb for the stacks of
+#            a hung run in scripts/endurance.sh
 #   browser  the browser page's build, tests and server: Chromium, Firefox,
 #            emscripten, node and npm (when there is no node), python3, and
 #            the driver in tests/web
@@ -18,6 +20,10 @@
 #            Debian's sources
 #   lint     the static checks of scripts/lint.sh: clang-format, clang-tidy
 #            and shellcheck
+#   release  what scripts/release.sh needs besides the windows group: the
+#            demo's compiler and libraries, with no build
+#   fuzz     scripts/fuzz.sh: clang with libFuzzer and the sanitizers' runtime,
+#            and gdb for the crashes it finds
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,7 +38,7 @@ packages=()
 for group in "${groups[@]}"; do
   case "$group" in
     demo) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libgtest-dev libpng-dev) ;;
-    tests) packages+=(libbenchmark-dev ffmpeg gnuplot-nox jq xvfb xdotool x11-apps x11-utils openbox dpkg-dev file) ;;
+    tests) packages+=(libbenchmark-dev ffmpeg gnuplot-nox jq xvfb xdotool x11-apps x11-utils openbox dpkg-dev file lintian mandoc appstream desktop-file-utils gdb) ;;
     browser)
       packages+=(chromium firefox-esr emscripten python3)
       # A machine that has its own node keeps it.
@@ -41,7 +47,9 @@ for group in "${groups[@]}"; do
     cross) packages+=(qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest dpkg-dev cmake) ;;
     lint) packages+=(clang-format-14 clang-tidy-14 clang-14 shellcheck git jq) ;;
-    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows or lint)" >&2; exit 2 ;;
+    release) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libpng-dev) ;;
+    fuzz) packages+=(clang-14 libclang-rt-14-dev gdb cmake make pkg-config libpng-dev) ;;
+    *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows, lint, release or fuzz)" >&2; exit 2 ;;
   esac
 done
 
@@ -100,7 +108,7 @@ unpack_targets() {
 # derived from the machine's own (same archive, suites and keys) into a file
 # of its own.
 build_windows_libraries() {
-  local toolchain root gtest_version source_dir png_source version
+  local toolchain root gtest_version source_dir png_source png_licence versions version
   toolchain=$(pwd)/cmake/x86_64-w64-mingw32.cmake
   root=$(pwd)/build-target/x86_64-w64-mingw32
   mkdir -p "$root"
@@ -113,7 +121,10 @@ build_windows_libraries() {
   cmake --install build-target/gtest-windows >/dev/null
   echo "$gtest_version" >"$root/gtest-built"
   fi
-  [ ! -f "$root/png-built" ] || return 0
+  # The zip's notices need libpng's licence; the source tree is deleted
+  # after the build, so its licence files are kept beside the library.
+  png_licence=$root/usr/share/doc/libpng
+  [ ! -f "$root/png-built" ] || [ ! -f "$png_licence/LICENSE" ] || return 0
   if [ -z "$(apt-cache showsrc libpng1.6 2>/dev/null)" ]; then
   if [ -f /etc/apt/sources.list.d/debian.sources ]; then
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
@@ -129,17 +140,25 @@ build_windows_libraries() {
   [ "$(id -u)" -ne 0 ] || ! id _apt >/dev/null 2>&1 || chown _apt "$source_dir"
   # The newest version the archive serves: a mirror can list a source version
   # whose files it does not hold yet.
-  for version in $(apt-cache showsrc libpng1.6 | awk '/^Version:/ { print $2 }' | sort -rV); do
+  # A library built before its licence was kept only needs the licence, from
+  # the same version's source.
+  versions=$(cat "$root/png-built" 2>/dev/null ||
+    apt-cache showsrc libpng1.6 | awk '/^Version:/ { print $2 }' | sort -rV)
+  for version in $versions; do
   (cd "$source_dir" && apt-get source -q "libpng1.6=$version" >/dev/null 2>&1) && break
   done
   png_source=$(find "$source_dir" -mindepth 1 -maxdepth 1 -type d -name 'libpng*')
   [ -n "$png_source" ] || { echo "setup.sh: could not fetch libpng's Debian source package" >&2; exit 1; }
+  if [ ! -f "$root/png-built" ]; then
   rm -rf build-target/png-windows
   cmake -S "$png_source" -B build-target/png-windows -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
   -DCMAKE_INSTALL_PREFIX="$root/usr" >/dev/null
   cmake --build build-target/png-windows -j "$(nproc)" >/dev/null
   cmake --install build-target/png-windows >/dev/null
+  fi
+  mkdir -p "$png_licence"
+  cp "$png_source/LICENSE" "$png_source/debian/copyright" "$png_licence/"
   rm -rf "$source_dir"
   echo "$version" >"$root/png-built"
 }

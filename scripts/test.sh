@@ -19,11 +19,13 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 # The tests CTest did not run (skipped, or disabled) in a JUnit report, one
 # line each with the reason the test printed: our scripts print a line with
-# "SKIPPED:", GTEST_SKIP a "file:line: Skipped" line and the reason after it.
+# "SKIPPED:", GTEST_SKIP a "file:line: Skipped" line and the reason after it;
+# a disabled test says so.
 skipped_tests() {  # build folder, report
     awk -v build="$1" '
         /<testcase / { name = $0; sub(/.*<testcase name="/, "", name); sub(/".*/, "", name)
-                       notrun = $0 ~ /status="notrun"/; after = 0; reason = ""
+                       notrun = $0 ~ /status="(notrun|disabled)"/; after = 0
+                       reason = $0 ~ /status="disabled"/ ? " disabled" : ""
                        if (notrun) printf "%s %s", build, name
                        next }
         !notrun { next }

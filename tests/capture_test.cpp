@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +19,8 @@
 #include "capture/inputs.h"
 #include "capture/options.h"
 #include "capture/png.h"
+#include "capture/run.h"
+#include "raster/vectors.h"
 
 namespace {
 
@@ -30,9 +33,13 @@ int parse(std::vector<std::string> words) {
     return parse_options(static_cast<int>(argv.size()), argv.data());
 }
 
+// A comment longer than any line buffer, so that a reader taking lines in pieces miscounts them.
+const std::string long_comment = "#" + std::string(300, 'c') + "\n";
+
 TEST(CaptureInput, GoodScriptAndOptions) {
     ASSERT_TRUE(parse_script_text(
-        "s", "# tour\n\n0 motion 1 2 # first\r\n0\tbutton\n  7 key\n7 motion 65535 0\n9 quit\n9 none"));
+        "s",
+        (long_comment + "\n0 motion 1 2 # first\r\n0\tbutton\n  7 key\n7 motion 65535 0\n9 quit\n9 none").c_str()));
     ASSERT_EQ(script_count, 6);
     const ScriptEvent want[] = {{0, {InputKind::motion, 1, 2}}, {0, {InputKind::button, 0, 0}},
                                 {7, {InputKind::key, 0, 0}},    {7, {InputKind::motion, 65535, 0}},
@@ -63,17 +70,63 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
     EXPECT_TRUE(frame_saved(4));
     EXPECT_FALSE(frame_saved(8));
+    // The defaults: 900 frames at 2 bytes, the last one saved into the current folder.
+    ASSERT_EQ(parse({}), 0);
+    EXPECT_EQ(settings.frames, 900);
+    EXPECT_EQ(settings.depth, 2);
+    EXPECT_FALSE(settings.reversed);
+    EXPECT_STREQ(settings.out_dir, ".");
+    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_saved(f), f == 899) << f;
+    ASSERT_EQ(parse({"--save", "none", "--out", "o"}), 0);
+    EXPECT_EQ(settings.save_count, 0);
+    // --help and --version print and run nothing.
+    for (const char* word : {"--help", "--he", "--version"}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(parse({word, "--frames", "0"}), 1) << word;
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(printed.starts_with(word[2] == 'h' ? "usage: ringfield-capture [options]\n" : "ringfield-capture "))
+            << printed;
+        EXPECT_EQ(printed.find("--narrow-vectors") != std::string::npos, word[2] == 'h') << word;
+    }
     // One worker a core unless told.
     EXPECT_EQ(settings.jobs, static_cast<int32_t>(std::max(1u, std::min(64u, std::thread::hardware_concurrency()))));
     ASSERT_EQ(parse({"--jobs=64"}), 0);
     EXPECT_EQ(settings.jobs, 64);
+    EXPECT_FALSE(settings.narrow_vectors);
+    // As many saved frames as --expect reads back, and as many inputs as a script holds.
+    ASSERT_EQ(parse({"--frames", "100001", "--save", "1-100000,50000-60000/3", "--hash-list", "h", "--narrow"}), 0);
+    EXPECT_TRUE(settings.narrow_vectors);
+    std::string most;
+    for (int i = 0; i < 100000; ++i) most += "7 none\n";
+    ASSERT_TRUE(parse_script_text("s", most.c_str()));
+    EXPECT_EQ(script_count, 100000);
+    // A hash list as other tools may have kept it: CR LF, tabs, capitals, seven digits, no last line end; a
+    // frame's first line counts.
+    const std::string hashes = long_comment +
+                               "frame-000009 00000000000000ff\r\n\n \t\r\nframe-1000000\t0123456789ABCDEF  \n"
+                               "frame-000003 fedcba9876543210\nframe-000009 0000000000000001";
+    ASSERT_TRUE(parse_hash_list(hashes.data(), hashes.size(), "h"));
+    const struct {
+        int64_t frame;
+        bool listed;
+        uint64_t hash;
+    } listed[] = {{9, true, 0xff}, {1000000, true, 0x0123456789abcdef}, {3, true, 0xfedcba9876543210}, {4, false, 7}};
+    for (const auto& l : listed) {
+        uint64_t hash = 7;
+        EXPECT_EQ(listed_hash(l.frame, hash), l.listed) << l.frame;
+        EXPECT_EQ(hash, l.hash) << l.frame;
+    }
 }
 
 TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
+    const std::string after_long_comment = long_comment + "1 key\nx motion 1 2";
+    std::string too_many;
+    for (int i = 0; i <= 100000; ++i) too_many += "7 none\n";
     const struct {
         const char* script;
         std::vector<std::string> args;
         const char* problem;
+        std::string hashes = "";  // a hash list to parse instead, when not empty
     } cases[] = {
         {"# c\n1 key\nx motion 1 2", {}, "f:3: bad frame number 'x'"},
         {"5 # only a comment", {}, "f:1: missing event after the frame number"},
@@ -81,15 +134,46 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {"5 motion 65536 0", {}, "f:1: bad X (0..65535) '65536'"},
         {"5 button now", {}, "f:1: unexpected word 'now'"},
         {"10 key\n\n5 key", {}, "f:3: frame goes back in time: '5'"},
+        {after_long_comment.c_str(), {}, "f:3: bad frame number 'x'"},
+        {nullptr,
+         {},
+         "h:3: expected 'frame-NNNNNN' and 16 hex digits",
+         long_comment + "\nframe-00001 0123456789abcdef"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcde\n"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdef0"},
+        {nullptr,
+         {},
+         "h:2: expected 'frame-NNNNNN' and 16 hex digits",
+         "\nframe-000001 0123456789\x10\x11\x12\x13\x14\x15"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-0000010123456789abcdef"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdef x"},
+        {nullptr,
+         {},
+         "h:1: expected 'frame-NNNNNN' and 16 hex digits",
+         std::string("frame-000001 0123456789abcdef\0", 30)},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", std::string("\0\n", 2)},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-100000001 0123456789abcdef"},
+        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "Frame-000001 0123456789abcdef"},
+        {too_many.c_str(), {}, "f:100001: too many events (at most 100000)"},
         {"5 key\n10 key\n7 key", {}, "f:3: frame goes back in time: '7'"},  // against the previous event
         {nullptr, {"--frams", "5"}, "unknown option '--frams' (see --help)"},
         {nullptr, {"--frames", "5", "x"}, "unknown option 'x' (see --help)"},
         {nullptr, {"--f", "5"}, "ambiguous option '--f' (see --help)"},
         {nullptr, {"--check=yes"}, "--check takes no value"},
+        {nullptr, {"--narrow-vectors=1"}, "--narrow-vectors takes no value"},
         {nullptr, {"--depth", "2", "--fr"}, "--frames needs a value"},
         {nullptr,
          {"--print-inputs", "--out", "o"},
          "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check"},
+        {nullptr, {"--frames", "0"}, "--frames: bad count '0' (1..100000000)"},
+        {nullptr, {"--frames", "100000001"}, "--frames: bad count '100000001' (1..100000000)"},
+        {nullptr, {"--frames", "+5"}, "--frames: bad count '+5' (1..100000000)"},
+        {nullptr, {"--random", "4294967296"}, "--random: bad seed '4294967296' (0..4294967295)"},
+        {nullptr,
+         {"--save",
+          "0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,"
+          "0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4"},
+         "--save: more than 64 items"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--random", ""}, "--random: bad seed '' (0..4294967295)"},
@@ -100,6 +184,12 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--save", "5/2"}, "--save: bad item '5/2' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
         {nullptr, {"--frames", "100", "--save", "100"}, "--save: frame 100 is past the last frame 99"},
         {nullptr, {"--random", "1", "--script", "s"}, "--script and --random cannot be combined"},
+        {nullptr,
+         {"--frames", "100001", "--save", "0-100000", "--hash-list", "h"},
+         "--hash-list: more than 100000 frames to save (--expect reads at most 100000 hashes)"},
+        {nullptr,
+         {"--frames", "100001", "--save", "0-99999,50000-100000/2", "--hash-list", "h"},
+         "--hash-list: more than 100000 frames to save (--expect reads at most 100000 hashes)"},
         {nullptr,
          {"--video", "a.webm.txt"},
          "--video: unknown kind of clip 'a.webm.txt' (the name must end in .webm, .mp4, .mkv or .apng)"},
@@ -113,7 +203,10 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--jobs", "65"}, "--jobs: bad count '65' (1..64)"},
         {nullptr, {"--jobs", "2x"}, "--jobs: bad count '2x' (1..64)"}};
     for (const auto& c : cases) {
-        EXPECT_TRUE(c.script ? !parse_script_text("f", c.script) : parse(c.args) == 2) << c.problem;
+        EXPECT_TRUE(!c.hashes.empty() ? !parse_hash_list(c.hashes.data(), c.hashes.size(), "h")
+                    : c.script        ? !parse_script_text("f", c.script)
+                                      : parse(c.args) == 2)
+            << c.problem;
         EXPECT_STREQ(problem.text, c.problem);
     }
 }
@@ -161,10 +254,15 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     fs::create_directories(root + "/ref");
     ASSERT_EQ(run_in(root, "", "--frames 3 --save 1,2 --hash-list ref/hashes.txt").status, 0);
     std::string hashes(std::istreambuf_iterator<char>(std::ifstream(root + "/ref/hashes.txt").rdbuf()), {});
+    ASSERT_EQ(hashes.size(), 60u);
+    // The longest list the tool writes, its last line the one that counts: the first of a frame's lines counts.
+    std::string longest;
+    for (int frame = 3; frame < 100000; ++frame)
+        longest += "frame-" + std::to_string(1000000 + frame).substr(1) + " 0123456789abcdef\n";
+    std::ofstream(root + "/ref/hashes.txt") << long_comment << longest << hashes << "frame-000002 0123456789abcdef\n";
     const Ran same = run_in(root, "", "--frames 3 --save 1,2 --expect ref");
     EXPECT_EQ(same.status, 0);
     EXPECT_EQ(same.err, "");
-    ASSERT_EQ(hashes.size(), 60u);
     const std::string hash = hashes.substr(43, 16), hash_1 = hashes.substr(13, 16);
     std::ofstream(root + "/ref/hashes.txt") << hashes.replace(43, 16, "0123456789abcdef");
     const Ran differs = run_in(root, "", "--frames 3 --save 1,2 --expect ref");
@@ -173,9 +271,30 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
                                ", expected 0123456789abcdef (ref/hashes.txt)\n"
                                "  actual:   ref/frame-000002.actual.png (no expected picture kept for this frame)\n");
     std::vector<uint8_t> rgb(640 * 480 * 3);
-    ASSERT_TRUE(read_png((root + "/ref/frame-000002.actual.png").c_str(), rgb.data()));
+    Message why;
+    ASSERT_TRUE(read_png((root + "/ref/frame-000002.actual.png").c_str(), rgb.data(), why));
     EXPECT_EQ(picture_hash(rgb.data()), std::stoull(hash, nullptr, 16));
     EXPECT_EQ(tree(root), (std::set<std::string>{"ref", "ref/hashes.txt", "ref/frame-000002.actual.png"}));
+    // Kept pictures of another depth under the right hashes: the picture differs, and the diff's red pixels are
+    // the ones counted.
+    ASSERT_EQ(run_in(root, "", "--depth 4 --frames 3 --save 1 --out ref").status, 0);
+    std::ofstream(root + "/ref/hashes.txt") << hashes;
+    const Ran kept = run_in(root, "", "--frames 3 --save 1 --expect ref");
+    EXPECT_EQ(kept.status, 1);
+    const std::string head =
+                          "ringfield-capture: frame 1: the kept picture differs, though the hash matches "
+                          "(ref/hashes.txt)\n  ",
+                      tail =
+                          " pixels differ\n  expected: ref/frame-000001.png\n  actual:   "
+                          "ref/frame-000001.actual.png\n  diff:     ref/frame-000001.diff.png\n";
+    ASSERT_TRUE(kept.err.starts_with(head) && kept.err.ends_with(tail)) << kept.err;
+    ASSERT_TRUE(read_png((root + "/ref/frame-000001.diff.png").c_str(), rgb.data(), why));
+    int red = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) red += rgb[i] == 255 && rgb[i + 1] == 0 && rgb[i + 2] == 0;
+    EXPECT_GT(red, 1000);
+    EXPECT_EQ(kept.err.substr(head.size(), kept.err.size() - head.size() - tail.size()), std::to_string(red));
+    fs::remove(root + "/ref/frame-000001.png"), fs::remove(root + "/ref/frame-000001.diff.png");
+    fs::remove(root + "/ref/frame-000001.actual.png");
     // Both frames differing, compared by several workers: told in frame order.
     std::ofstream(root + "/ref/hashes.txt") << hashes.replace(13, 16, "fedcba9876543210");
     EXPECT_EQ(run_in(root, "", "--frames 3 --save 1,2 --expect ref" + many_jobs).err,
@@ -187,6 +306,142 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
                   ", expected 0123456789abcdef (ref/hashes.txt)\n"
                   "  actual:   ref/frame-000002.actual.png (no expected picture kept for this frame)\n");
     fs::remove_all(root);
+}
+
+// A reference picture that is there but cannot be read says what is wrong with it; a header claiming a huge
+// picture is refused before its pixels are reserved or read.
+TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
+    const std::string root = testing::TempDir() + "capture_png_" + std::to_string(getpid()), path = root + "/f.png";
+    fs::remove_all(root);
+    fs::create_directories(root);
+    std::vector<uint8_t> rgb(640 * 480 * 3, 77), encoded(png_capacity);
+    Message why;
+    const size_t size = encode_png(rgb.data(), encoded.data(), why);
+    ASSERT_GT(size, 1000u);
+    const std::string good(encoded.begin(), encoded.begin() + static_cast<std::ptrdiff_t>(size));
+    // The signature and a header chunk of the given size, its check sum right.
+    const auto header = [](uint32_t width, uint32_t height) {
+        std::string chunk = "IHDR";
+        for (uint32_t v : {width, height})
+            for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(v >> shift);
+        chunk += std::string("\x08\x02\x00\x00\x00", 5);
+        uint32_t crc = 0xFFFFFFFF;
+        for (char c : chunk) {
+            crc ^= static_cast<uint8_t>(c);
+            for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+        }
+        crc = ~crc;
+        std::string file = "\x89PNG\r\n\x1a\n" + std::string("\0\0\0\x0d", 4) + chunk;
+        for (int shift = 24; shift >= 0; shift -= 8) file += static_cast<char>(crc >> shift);
+        return file + std::string("\0\0\0\0IDAT", 8);  // where the pixels would start
+    };
+    const struct {
+        const char* what;
+        std::string bytes;  // the file's contents; none at all when empty
+        bool folder;
+        const char* why;
+    } cases[] = {{"picture", good, false, ""},
+                 {"missing", "", false, ""},
+                 {"text", "this is plainly not a picture\n", false, "Not a PNG file"},
+                 {"cut", good.substr(0, 1000), false, "cut short"},
+                 {"small", header(10, 12), false, "it is 10 x 12 pixels, not 640 x 480"},
+                 {"huge", header(100000, 100000), false, "it is 100000 x 100000 pixels, not 640 x 480"},
+                 {"folder", "", true, "Is a directory"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(path);
+        if (c.folder) fs::create_directories(path);
+        if (!c.bytes.empty()) std::ofstream(path, std::ios::binary) << c.bytes;
+        std::vector<uint8_t> read(rgb.size(), 0);
+        std::strcpy(why.text, "stale");
+        EXPECT_EQ(read_png(path.c_str(), read.data(), why), c.what == std::string("picture"));
+        EXPECT_STREQ(why.text, c.why);
+        if (c.what == std::string("picture")) {
+            EXPECT_EQ(read, rgb);
+        }
+        // The same from memory, for what a file holds.
+        if (c.bytes.empty()) continue;
+        Message in_memory;
+        EXPECT_EQ(decode_png(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), read.data(), in_memory),
+                  c.what == std::string("picture"));
+        EXPECT_STREQ(in_memory.text, c.why);
+    }
+    fs::remove_all(root);
+}
+
+// --narrow-vectors runs the 16-byte code for the whole run; without it, the 32-byte copies run where they can.
+TEST(CaptureTool, NarrowVectorsRunTheSixteenByteCode) {
+    static int32_t frames_wide, frames_checked;
+    for (const bool narrow : {true, false, true}) {
+        SCOPED_TRACE(narrow);
+        std::vector<std::string> words{"--frames", "3", "--save", "none", "--check", "--jobs", "1"};
+        if (narrow) words.push_back("--narrow-vectors");
+        ASSERT_EQ(parse(words), 0);
+        ASSERT_TRUE(load_script() && prepare_capture());
+        frames_wide = frames_checked = 0;
+        frame_check = [](int64_t frame, Message& why) {
+            frames_wide += wide_vectors_used();
+            ++frames_checked;
+            return state_sound(frame, why);
+        };
+        EXPECT_EQ(run_capture(), 0);
+        frame_check = state_sound;
+        EXPECT_EQ(frames_checked, 3);
+        EXPECT_EQ(frames_wide, !narrow && wide_vectors_supported() ? 3 : 0);
+    }
+}
+
+// What a run that goes well leaves: the frames asked for where they were asked for, nothing else.
+TEST(CaptureTool, RunsWriteWhatTheyAreAskedFor) {
+    const std::string root = testing::TempDir() + "capture_runs_" + std::to_string(getpid());
+    const struct {
+        std::string setup, args;
+        std::set<std::string> left;
+    } cases[] = {
+        {"", "--frames 3", {"frame-000002.png"}},
+        {"", "--frames 3 --save 0,2 --hash-list h.txt", {"h.txt"}},
+        {"", "--frames 3 --save none", {}},
+        {"",
+         "--frames 4 --save 1-3/2 --out o --hash-list o/h.txt",
+         {"o", "o/frame-000001.png", "o/frame-000003.png", "o/h.txt"}},
+        // A key or quit ends the run: the frames after it are not run, so not saved.
+        {"printf '2 quit\\n' >q", "--script q --frames 10 --save 1,5 --out .", {"q", "frame-000001.png"}},
+        {"printf '1 key\\n' >q", "--script q --frames 10 --save 0-9 --hash-list h", {"q", "h"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        fs::remove_all(root);
+        fs::create_directories(root);
+        const Ran ran = run_in(root, c.setup, c.args);
+        EXPECT_EQ(ran.status, 0);
+        EXPECT_EQ(ran.err, "");
+        EXPECT_EQ(tree(root), c.left);
+    }
+    EXPECT_EQ(contents(root + "/h").size(), 30u) << "frames 0 and 1 run, the key taken at 1";
+    fs::remove_all(root);
+}
+
+// A frame that breaks --check's invariants ends the run after the saved frames before it are written.
+TEST(CaptureTool, BrokenInvariantEndsTheRun) {
+    const std::string root = testing::TempDir() + "capture_check_" + std::to_string(getpid());
+    fs::remove_all(root);
+    for (const char* jobs : {"1", "5"}) {
+        SCOPED_TRACE(jobs);
+        ASSERT_EQ(parse({"--frames", "6", "--save", "0-5", "--check", "--jobs", jobs, "--out", root, "--hash-list",
+                         root + "/h"}),
+                  0);
+        ASSERT_TRUE(load_script() && prepare_capture());
+        frame_check = [](int64_t frame, Message& why) {
+            return frame < 3 ? state_sound(frame, why)
+                             : (format(why, "frame %d broke", static_cast<int>(frame)), false);
+        };
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(run_capture(), 1);
+        frame_check = state_sound;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "ringfield-capture: frame 3 broke\n");
+        EXPECT_EQ(tree(root), (std::set<std::string>{"frame-000000.png", "frame-000001.png", "frame-000002.png"}));
+        fs::remove_all(root);
+    }
 }
 
 // Frames encoded by one worker or by more than there are cores: the same files byte for byte and the same hash
@@ -281,13 +536,55 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          {"s.txt"}},
         {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
         {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
+        {"", ": >f", "--out f", 2, "f: not a folder", {"f"}},
+        {"", "", "--out a/b", 2, "a/b: No such file or directory", {}},
+        {"", "", "--expect ref", 2, "ref: No such file or directory", {}},
+        {"", ": >ref", "--expect ref", 2, "ref: not a folder", {"ref"}},
         {"", ": >f", "--hash-list f/hashes.txt --out out", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
+        {"", "", "--out out --hash-list out/no/h.txt", 2, "cannot write out/no/h.txt: No such file or directory", {}},
         {"",
          "mkdir ref",
          "--expect ref --out out",
          2,
          "ref/hashes.txt: cannot read: No such file or directory",
          {"ref"}},
+        {"",
+         "mkdir ref && { printf '#%0300d\\nframe-000001 0123456789abcdef\\n' 0; echo 'frame-1 0123456789abcdef'; } "
+         ">ref/hashes.txt",
+         "--expect ref --out out",
+         2,
+         "ref/hashes.txt:3: expected 'frame-NNNNNN' and 16 hex digits",
+         {"ref", "ref/hashes.txt"}},
+        {"",
+         "mkdir ref && printf 'frame-000001 0123456789abcdef %0300d\\n' 0 >ref/hashes.txt",
+         "--expect ref --out out",
+         2,
+         "ref/hashes.txt:1: expected 'frame-NNNNNN' and 16 hex digits",
+         {"ref", "ref/hashes.txt"}},
+        {"",
+         "mkdir ref && seq 0 100000 | sed 's/.*/frame-000000 0123456789abcdef/' >ref/hashes.txt",
+         "--expect ref --out out",
+         2,
+         "ref/hashes.txt:100001: more than 100000 hashes",
+         {"ref", "ref/hashes.txt"}},
+        {"",
+         "mkdir ref && head -c 16777217 /dev/zero | tr '\\0' '#' >ref/hashes.txt",
+         "--expect ref --out out",
+         2,
+         "ref/hashes.txt: larger than 16 MiB",
+         {"ref", "ref/hashes.txt"}},
+        {"",
+         "head -c 4194305 /dev/zero | tr '\\0' '#' >s.txt",
+         "--script s.txt --out out",
+         2,
+         "s.txt: larger than 4 MiB",
+         {"s.txt"}},
+        {"",
+         "printf '0 key\\0' >s.txt",
+         "--script s.txt",
+         2,
+         "s.txt: not a text file (contains a zero byte)",
+         {"s.txt"}},
         // A rename would put a file in place of a pipe or device, such as /dev/stdout.
         {"", "mkfifo h.txt", "--hash-list h.txt --out out", 2, "cannot write h.txt: not a regular file", {"h.txt"}},
         {"cat >\"$out\"",
@@ -337,6 +634,39 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          {"out"}},
         {"", "mkdir -p out/frame-000003.png", save_many, 1, "cannot write out/frame-000003.png: Is a directory",
          saved(3, "out/frame-000003.png")},
+        // Printed inputs that cannot be written.
+        {"", "", "--print-inputs >/dev/full", 1, "cannot write the input list: No space left on device", {}},
+        // A saved frame with no entry in the hash list, or with a reference picture that cannot be read, fails
+        // and is kept beside the references; the run goes on.
+        {"",
+         "mkdir ref && echo '# none' >ref/hashes.txt",
+         "--frames 2 --save 0 --expect ref",
+         1,
+         "frame 0: no entry in ref/hashes.txt\n"
+         "  actual:   ref/frame-000000.actual.png (no expected picture kept for this frame)",
+         {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
+        {"",
+         CAPTURE_TOOL " --frames 2 --save 0,1 --hash-list ref/hashes.txt --out ref && echo not a picture at all "
+                      ">ref/frame-000000.png",
+         "--frames 2 --save 0,1 --expect ref",
+         1,
+         "frame 0: cannot read ref/frame-000000.png: Not a PNG file\n  actual:   ref/frame-000000.actual.png",
+         {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "ref/frame-000000.actual.png"}},
+        {"",
+         CAPTURE_TOOL " --frames 2 --save 0,1 --hash-list ref/hashes.txt --out ref && "
+                      "head -c 1000 ref/frame-000001.png >cut && mv cut ref/frame-000001.png",
+         "--frames 2 --save 0,1 --expect ref",
+         1,
+         "frame 1: cannot read ref/frame-000001.png: cut short\n  actual:   ref/frame-000001.actual.png",
+         {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "ref/frame-000001.actual.png"}},
+        {"",
+         "mkdir -p ref/frame-000000.actual.png && echo '# none' >ref/hashes.txt",
+         "--frames 2 --save 0 --expect ref",
+         1,
+         "frame 0: no entry in ref/hashes.txt\n"
+         "  actual:   ref/frame-000000.actual.png (no expected picture kept for this frame)\n"
+         "  (could not write the actual and diff pictures: Is a directory)",
+         {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
         // The hash list, failing as it is closed or renamed.
         {"", "ulimit -f 1", "--frames 40 --save 0-39 --hash-list h.txt", 1, "cannot write h.txt: File too large", {}},
         {"",
@@ -372,6 +702,12 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
          1,
          "cannot write clip.webm: ffmpeg exited with status 1: muxing failed",
          {}},
+        {"cat >\"$out\"",
+         "echo '0 quit' >q",
+         "--script q --video clip.mkv",
+         1,
+         "clip.mkv not written: the run ended before its first frame",
+         {"q"}},
         {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1,
          "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
         // More workers than cores: the frames after the failing one are encoded, maybe done, and never written.

@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
@@ -18,21 +19,66 @@
 #include "rings/rings_internal.h"
 #include "tests/support.h"
 
-// Stand in for SDL's own lock and mode setting, so that a test can make them fail; otherwise they
-// pass the call on.
+// Stand in for SDL's own mode setting, driver name and surface calls, so that a test can make them fail, see
+// what was asked for and in what order the surface was worked on; otherwise they pass the call on.
 bool fail_lock = false;
 bool fail_mode = false;
+bool key_after_mode = false;  // a key press waits as the mode comes up
+struct ModeCall {
+    int width, height, bpp;
+    Uint32 flags;
+} mode_call;
+// Each surface call of a frame: 'L'ock, 'U'nlock, up'D'ate, with a sum of the screen's pixels then.
+std::vector<std::pair<char, uint64_t>> surface_calls;
+template <typename F>
+F* real_sdl(const char* name) {
+    return reinterpret_cast<F*>(dlsym(RTLD_NEXT, name));
+}
+uint64_t pixel_sum(SDL_Surface* s) {
+    const auto* p = static_cast<const uint8_t*>(s->pixels);
+    uint64_t sum = 0;
+    for (int i = 0; i < s->pitch * s->h; ++i) sum = sum * 31 + p[i];
+    return sum;
+}
 extern "C" SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
-    using SetMode = SDL_Surface* (*)(int, int, int, Uint32);
-    static const auto real = reinterpret_cast<SetMode>(dlsym(RTLD_NEXT, "SDL_SetVideoMode"));
-    if (!fail_mode) return real(width, height, bpp, flags);
-    SDL_SetError("no such mode");
-    return nullptr;
+    static auto* const real = real_sdl<SDL_Surface*(int, int, int, Uint32)>("SDL_SetVideoMode");
+    mode_call = {width, height, bpp, flags};
+    if (fail_mode) {
+        SDL_SetError("no such mode");
+        return nullptr;
+    }
+    SDL_Surface* surface = real(width, height, bpp, flags);
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    if (key_after_mode) SDL_PushEvent(&key);
+    return surface;
+}
+const char* reported_driver = nullptr;  // the video driver's name as SDL reports it, when set
+extern "C" char* SDL_VideoDriverName(char* name, int size) {
+    static auto* const real = real_sdl<char*(char*, int)>("SDL_VideoDriverName");
+    if (reported_driver == nullptr) return real(name, size);
+    std::snprintf(name, size, "%s", reported_driver);
+    return name;
 }
 extern "C" int SDL_LockSurface(SDL_Surface* surface) {
-    using Lock = int (*)(SDL_Surface*);
-    static const auto real = reinterpret_cast<Lock>(dlsym(RTLD_NEXT, "SDL_LockSurface"));
+    static auto* const real = real_sdl<int(SDL_Surface*)>("SDL_LockSurface");
+    surface_calls.push_back({'L', pixel_sum(surface)});
     return fail_lock ? -1 : real(surface);
+}
+extern "C" void SDL_UnlockSurface(SDL_Surface* surface) {
+    static auto* const real = real_sdl<void(SDL_Surface*)>("SDL_UnlockSurface");
+    surface_calls.push_back({'U', pixel_sum(surface)});
+    real(surface);
+}
+extern "C" void SDL_UpdateRect(SDL_Surface* surface, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
+    static auto* const real = real_sdl<void(SDL_Surface*, Sint32, Sint32, Uint32, Uint32)>("SDL_UpdateRect");
+    surface_calls.push_back({'D', x == 0 && y == 0 && w == 0 && h == 0 ? pixel_sum(surface) : 0});
+    real(surface, x, y, w, h);
+}
+extern "C" int SDL_Flip(SDL_Surface* surface) {
+    static auto* const real = real_sdl<int(SDL_Surface*)>("SDL_Flip");
+    surface_calls.push_back({'D', pixel_sum(surface)});
+    return real(surface);
 }
 
 namespace {
@@ -50,7 +96,8 @@ protected:
     }
     void TearDown() override {
         SDL_Quit();
-        fail_lock = fail_mode = false;
+        fail_lock = fail_mode = key_after_mode = false;
+        reported_driver = nullptr;
         for (const auto& v : saved) v.set ? setenv(v.name, v.value.c_str(), 1) : unsetenv(v.name);
     }
     // The dummy driver, asked for by name, and the core started.
@@ -70,10 +117,13 @@ private:
     std::vector<Saved> saved;
 };
 
-void push(Uint8 type, int x = 0, int y = 0) {
+// An event for the queue; `code` is the button of a button event and the key of a key event.
+void push(Uint8 type, int x = 0, int y = 0, int code = 0) {
     SDL_Event e{};
     e.type = type;
     if (type == SDL_MOUSEMOTION) e.motion.x = Uint16(x), e.motion.y = Uint16(y);
+    if (type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP) e.button.button = Uint8(code);
+    if (type == SDL_KEYDOWN || type == SDL_KEYUP) e.key.keysym.sym = SDLKey(code);
     ASSERT_EQ(SDL_PushEvent(&e), 0);
 }
 
@@ -83,40 +133,83 @@ void push(Uint8 type, int x = 0, int y = 0) {
 #define EXPECT_ONE_LINE_AND_STATUS_1(line_start) \
     EXPECT_EXIT((alarm(20), std::exit(run_program())), testing::ExitedWithCode(1), "^" line_start "[^\n]*\n$")
 
-// A burst is worked off one event a frame; releases and other events are taken and change nothing;
-// a key or quit ends the loop with nothing of its frame done.
+// A burst is worked off one event a frame: a move steers, a press of any button (the wheel's too) is the
+// next scene, releases and every other event are taken and change nothing. A press of any key, or a
+// quit, ends the loop with nothing of its frame done.
 TEST_F(Desktop, EventsActOneAFrame) {
     open_screen();
     const struct {
         Uint8 type;
-        int x, y, spin_x, spin_y, scene;
+        int code, x, y, spin_x, spin_y, scene;
     } burst[] = {// state after each frame
-                 {SDL_MOUSEMOTION, 0, 0, -160, -120, 0},
-                 {SDL_MOUSEBUTTONUP, 0, 0, -160, -120, 0},
-                 {SDL_KEYUP, 0, 0, -160, -120, 0},
-                 {SDL_MOUSEMOTION, 639, 479, 159, 119, 0},
-                 {SDL_MOUSEBUTTONDOWN, 639, 479, 159, 119, 1},
-                 {SDL_ACTIVEEVENT, 639, 479, 159, 119, 1},
-                 {SDL_MOUSEMOTION, 313, 479, -3, 119, 1}};
-    for (const auto& e : burst) push(e.type, e.x, e.y);
-    push(SDL_KEYDOWN);
+                 {SDL_MOUSEMOTION, 0, 0, 0, -160, -120, 0},
+                 {SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 0, 0, -160, -120, 0},
+                 {SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 0, 0, -160, -120, 0},
+                 {SDL_KEYUP, SDLK_a, 0, 0, -160, -120, 0},
+                 {SDL_MOUSEMOTION, 0, 639, 479, 159, 119, 0},
+                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 639, 479, 159, 119, 1},
+                 {SDL_ACTIVEEVENT, 0, 639, 479, 159, 119, 1},
+                 {SDL_VIDEOEXPOSE, 0, 639, 479, 159, 119, 1},
+                 {SDL_VIDEORESIZE, 0, 639, 479, 159, 119, 1},
+                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 639, 479, 159, 119, 2},
+                 {SDL_JOYBUTTONDOWN, 0, 639, 479, 159, 119, 2},
+                 {SDL_USEREVENT, 0, 639, 479, 159, 119, 2},
+                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 639, 479, 159, 119, 0},
+                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELUP, 639, 479, 159, 119, 1},
+                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELDOWN, 639, 479, 159, 119, 2},
+                 {SDL_MOUSEMOTION, 0, 313, 479, -3, 119, 2}};
+    for (const auto& e : burst) push(e.type, e.x, e.y, e.code);
     for (const auto& e : burst) {
-        ASSERT_TRUE(run_frame()) << int(e.type);
-        EXPECT_EQ(mouse_x, e.x) << int(e.type);
-        EXPECT_EQ(mouse_y, e.y) << int(e.type);
-        EXPECT_EQ(spin_x, e.spin_x) << int(e.type);
-        EXPECT_EQ(spin_y, e.spin_y) << int(e.type);
-        EXPECT_EQ(scene_mode, e.scene) << int(e.type);
+        ASSERT_TRUE(run_frame()) << int(e.type) << " " << e.code;
+        EXPECT_EQ(mouse_x, e.x) << int(e.type) << " " << e.code;
+        EXPECT_EQ(mouse_y, e.y) << int(e.type) << " " << e.code;
+        EXPECT_EQ(spin_x, e.spin_x) << int(e.type) << " " << e.code;
+        EXPECT_EQ(spin_y, e.spin_y) << int(e.type) << " " << e.code;
+        EXPECT_EQ(scene_mode, e.scene) << int(e.type) << " " << e.code;
     }
     const auto state = [] {
         return std::vector<int64_t>{angle_x, angle_y, angle_z, ring_life[0],
                                     std::accumulate(accum_buffer, accum_buffer + screen_pixels, int64_t{0})};
     };
-    for (Uint8 end : {SDL_KEYDOWN, SDL_QUIT}) {
+    const struct {
+        Uint8 type;
+        int code;
+    } ends[] = {{SDL_KEYDOWN, SDLK_a},   {SDL_KEYDOWN, SDLK_ESCAPE}, {SDL_KEYDOWN, SDLK_LSHIFT},
+                {SDL_KEYDOWN, SDLK_F10}, {SDL_KEYDOWN, SDLK_SPACE},  {SDL_QUIT, 0}};
+    for (const auto& end : ends) {
         const std::vector<int64_t> before = state();
-        EXPECT_FALSE(run_frame()) << int(end);
-        EXPECT_EQ(state(), before) << int(end);
-        push(SDL_QUIT);
+        push(end.type, 0, 0, end.code);
+        EXPECT_FALSE(run_frame()) << int(end.type) << " " << end.code;
+        EXPECT_EQ(state(), before) << int(end.type) << " " << end.code;
+    }
+}
+
+// The frame's order of work on the surface: locked, drawn into, unlocked, and then shown whole; a
+// surface that cannot be locked is neither unlocked nor shown. So is a frame on a depth with no
+// converter, filled black before the lock.
+TEST_F(Desktop, SurfaceIsLockedDrawnUnlockedThenShown) {
+    open_screen();
+    const struct {
+        bool lock_fails;
+        int bytes;
+        const char* calls;
+    } rows[] = {{false, 2, "LUD"}, {true, 2, "L"}, {false, 7, "LUD"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "lock fails " << row.lock_fails << ", bytes " << row.bytes);
+        fail_lock = row.lock_fails, bytes_per_pixel = row.bytes;
+        auto* pixels = static_cast<uint8_t*>(video_surface->pixels);
+        std::memset(pixels, 0x5A, static_cast<size_t>(video_surface->pitch) * 480);
+        const uint64_t before = pixel_sum(video_surface);
+        surface_calls.clear();
+        push(SDL_MOUSEMOTION, 200, 100);
+        ASSERT_TRUE(run_frame());
+        const uint64_t after = pixel_sum(video_surface);
+        std::string calls;
+        for (const auto& call : surface_calls) calls += call.first;
+        ASSERT_EQ(calls, row.calls);
+        EXPECT_EQ(surface_calls[0].second, row.bytes == 2 ? before : after) << "written before the lock";
+        for (size_t i = 1; i < surface_calls.size(); ++i) EXPECT_EQ(surface_calls[i].second, after) << calls[i];
+        EXPECT_EQ(after == before, row.lock_fails) << "drawn on a surface not locked, or not drawn";
     }
 }
 
@@ -144,6 +237,18 @@ TEST_F(Desktop, FailedLockSkipsTheRestOfTheFrame) {
     EXPECT_EQ(accum_buffer[100 * 640 + 100], 0x00FBFBFB);
 }
 
+// The mode a user sees: 640 x 480, full screen, with no cursor over it; a key ends the program with
+// status 0, printing nothing.
+TEST_F(Desktop, RunsFullScreenWithoutCursorAndAKeyEndsItWithStatus0) {
+    open_screen();
+    EXPECT_EQ(mode_call.width, 640);
+    EXPECT_EQ(mode_call.height, 480);
+    EXPECT_TRUE(mode_call.flags & SDL_FULLSCREEN);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    SDL_Quit();
+    EXPECT_EXIT((key_after_mode = true, alarm(20), std::exit(run_program())), testing::ExitedWithCode(0), "^$");
+}
+
 TEST_F(Desktop, VideoThatCannotStartGivesOneLineAndStatus1) {
     setenv("SDL_VIDEODRIVER", "no-such-video-driver", 1);
     EXPECT_ONE_LINE_AND_STATUS_1("ringfield: cannot initialise SDL video: ");
@@ -165,6 +270,10 @@ TEST_F(Desktop, NoDisplayGivesOneLineUnlessTheDriverWasNamed) {
     // Set but empty names no driver.
     setenv("SDL_VIDEODRIVER", "", 1);
     EXPECT_ONE_LINE_AND_STATUS_1("ringfield: no display found; [^\n]*SDL_VIDEODRIVER");
+    // The classic SDL 1.2 library falls back to its dummy driver instead.
+    reported_driver = "dummy";
+    EXPECT_ONE_LINE_AND_STATUS_1("ringfield: no display found; [^\n]*SDL_VIDEODRIVER");
+    reported_driver = nullptr;
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     EXPECT_TRUE(start_video());
 }

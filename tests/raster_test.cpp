@@ -43,17 +43,9 @@ TEST(Accum, FadeMatchesPlainLoop) {
 
 TEST(Accum, PlotReplacesOnlyFromColumnAndRowOne) {
     std::fill(std::begin(accum_buffer), std::end(accum_buffer), 0x00102030);
-    for (auto [x, y] : {std::pair{0, 100},
-                        {100, 0},
-                        {640, 100},
-                        {100, 480},
-                        {-1, 5},
-                        {INT32_MIN, INT32_MAX},
-                        {1, 1},
-                        {639, 1},
-                        {1, 479},
-                        {639, 479}})
-        accum_plot(accum_buffer, x, y, 1, 2, 3);
+    const int32_t points[][2] = {{0, 100}, {100, 0}, {640, 100}, {100, 480}, {-1, 5}, {INT32_MIN, INT32_MAX},
+                                 {1, 1},   {639, 1}, {1, 479},   {639, 479}};
+    for (auto [x, y] : points) accum_plot(accum_buffer, x, y, 1, 2, 3);
     EXPECT_EQ(std::count(std::begin(accum_buffer), std::end(accum_buffer), 0x00102030), screen_pixels - 4);
     for (int32_t i : {641, 1279, 306561, 307199}) EXPECT_EQ(accum_buffer[i], 0x00010203) << i;
 }

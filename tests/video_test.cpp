@@ -98,7 +98,8 @@ TEST(CaptureVideo, LosslessClipMatchesThePngFrames) {
         for (int frame : {0, 6, 11}) {
             char name[64];
             std::snprintf(name, sizeof name, "/frame-%06d.png", frame);
-            ASSERT_TRUE(read_png((dir + name).c_str(), png.data())) << name;
+            Message why;
+            ASSERT_TRUE(read_png((dir + name).c_str(), png.data(), why)) << name;
             const std::string decoded = frames.substr(frame * frame_bytes, frame_bytes);
             EXPECT_TRUE(decoded == std::string(png.begin(), png.end())) << "frame " << frame << " differs";
             // Lit and changing, so that a black or repeated frame cannot pass.

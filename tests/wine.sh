@@ -4,11 +4,34 @@
 # no output of CTest's: when a test starts them, they hold its output open
 # and CTest waits for them for ever.
 #   bash tests/wine.sh start|stop path/to/wine64
+#   bash tests/wine.sh run path/to/wine64 program.exe [arguments]
 set -euo pipefail
 action=$1
 loader=$2
 server=$(dirname "$loader")/wineserver
 : "${WINEPREFIX:?set WINEPREFIX to the prefix folder}"
+
+# The pids of this prefix's desktop processes (explorer.exe /desktop). The
+# graphics driver of a desktop is the one its process loaded, for every
+# program that joins it later.
+desktops() {
+    local pid
+    for pid in $(pgrep -f 'explorer\.exe /desktop' || true); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done
+    return 0
+}
+
+# Waits until the prefix has no desktop left.
+no_desktop() {
+    local deadline=$((SECONDS + 60))
+    while [ -n "$(desktops)" ]; do
+        [ "$SECONDS" -lt "$deadline" ] ||
+            { echo "wine.sh: wine's desktop (pids $(desktops | paste -sd' ' -)) did not close in 60 s"; exit 1; }
+        sleep 0.1
+    done
+}
+
 case $action in
 start)
     # A server that stays up between the tests (one already up for this
@@ -17,6 +40,28 @@ start)
     "$server" -p </dev/null >/dev/null 2>&1 || true
     "$loader" wineboot --init </dev/null >"$WINEPREFIX.boot.log" 2>&1 ||
         { echo "wine.sh: wineboot failed:"; cat "$WINEPREFIX.boot.log"; exit 1; }
+    # Where X cannot be opened, a desktop gets the null driver, in which
+    # windows exist but show nothing (the window tests' own desktop), rather
+    # than no driver at all, in which no window can be made.
+    "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11,null /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1 ||
+        { echo "wine.sh: cannot choose the graphics drivers:"; cat "$WINEPREFIX.boot.log"; exit 1; }
+    # wineboot made the default desktop here, with no display; a program
+    # that joined it would find no X server. It closes a moment after its
+    # last program ends; the next program to want it (the smoke test's)
+    # then makes it anew under its own display.
+    no_desktop
+    ;;
+run)
+    # A test program that makes windows, on a desktop of its own with no
+    # display (the null driver's), gone again before the next window test
+    # (they hold a lock on wine's desktop), so that neither joins the
+    # other's: one under a display that has gone, one under none.
+    shift 2
+    no_desktop
+    status=0
+    env -u DISPLAY "$loader" "$@" || status=$?
+    no_desktop
+    exit "$status"
     ;;
 stop)
     "$server" -k </dev/null >/dev/null 2>&1 || true

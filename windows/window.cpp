@@ -1,7 +1,7 @@
 // The Windows platform layer over the core: a borderless window over the
 // primary monitor, the picture in a 32-bit DIB scaled into the largest
 // centred 4:3 box, and window messages fed to the core's input queue.
-#include "windows/window.h"
+#include "windows/window_internal.h"
 
 #include <windows.h>
 
@@ -10,21 +10,24 @@
 #include "frame/frame.h"
 #include "screen/screen.h"
 
-namespace {
-
 // Waiting inputs: like the desktop's SDL queue it holds 128, and an input
 // that finds it full is dropped. The window procedure fills it; the loop
 // takes one a frame.
 InputQueue queue;
+RECT box;
+// The DIB's pixels: top-down rows of 32-bit words 0x00RRGGBB.
+PixelLayout picture_layout = {nullptr, screen_width * 4, 4, 0, 0, 0, 16, 8, 0, 0, 0};
+HBITMAP(WINAPI* create_picture)(HDC, const BITMAPINFO*, UINT, void**, HANDLE, DWORD) = CreateDIBSection;
+HDC(WINAPI* create_picture_dc)(HDC) = CreateCompatibleDC;
+void (*show_failure)(const wchar_t* line) = [](const wchar_t* line) {
+    MessageBoxW(nullptr, line, L"ringfield", MB_OK | MB_ICONERROR);
+};
+
+namespace {
 
 HWND window;
 HDC window_dc;
 HDC picture_dc;
-// The picture on the screen: the largest 4:3 box in the window, centred.
-RECT box;
-
-// The DIB's pixels: top-down rows of 32-bit words 0x00RRGGBB.
-PixelLayout picture_layout = {nullptr, screen_width * 4, 4, 0, 0, 0, 16, 8, 0, 0, 0};
 
 void fit_box(int width, int height) {
     int w = width, h = width * screen_height / screen_width;
@@ -109,7 +112,7 @@ void report(const wchar_t* what, DWORD error) {
     for (wchar_t* end = reason + lstrlenW(reason); end > reason && (end[-1] == L'\n' || end[-1] == L'\r');) *--end = 0;
     wchar_t line[768];
     wsprintfW(line, L"ringfield: cannot %s: %s", what, reason[0] ? reason : L"the system gave no reason");
-    MessageBoxW(nullptr, line, L"ringfield", MB_OK | MB_ICONERROR);
+    show_failure(line);
 }
 
 }  // namespace
@@ -144,12 +147,12 @@ bool start_window(HINSTANCE instance) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     SetLastError(0);  // not every failure here sets a reason
-    HBITMAP picture = CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP picture = create_picture(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (picture == nullptr || bits == nullptr) {
         report(L"create the 640x480 picture (DIB)", GetLastError());
         return false;
     }
-    picture_dc = CreateCompatibleDC(window_dc);
+    picture_dc = create_picture_dc(window_dc);
     if (picture_dc == nullptr) {
         report(L"create the picture's device context", GetLastError());
         return false;

@@ -47,19 +47,47 @@ describe('real input over a canvas shown at 900 x 675', () => {
     assert.equal((await digest(page)).hash, nativeHash('0 motion 500 100\n5 motion 37 411\n10 button\n', 20));
   });
 
+  test('every mouse button is the next scene on its press, and its release queues nothing', async () => {
+    await page.evaluate(() => window.ringfield.restart());
+    await page.mouse.move(...at(box, 320, 240));
+    await waitQueued(page, 1);
+    await step(page, 1);
+    const scenes = [];
+    for (const button of ['left', 'middle', 'right', 'left']) {
+      await page.mouse.down({ button });
+      await waitQueued(page, 1);
+      await page.mouse.up({ button });
+      await frames(page, 2);
+      assert.equal((await state(page)).queued, 1, `${button}: its release was queued`);
+      await step(page, 1);
+      scenes.push((await state(page)).scene);
+    }
+    assert.deepEqual(scenes, [1, 2, 0, 1]);
+  });
+
+  // Bars above and below the smoothly scaled canvas, and on all four sides of a sharp one.
   test('the corners of the canvas map to the corners of the mode, and the margin to nothing', async () => {
-    // Whole CSS pixels inside the edges: Firefox rounds pointer positions.
-    await page.mouse.move(box.left + box.width - 1, Math.floor(box.top + box.height));
-    await waitQueued(page, 1);
-    await step(page, 1);
-    let s = await state(page);
-    assert.deepEqual([s.mouseX, s.mouseY], [639, 479]);
-    await page.mouse.move(box.left + 450, box.top - 6);  // in the band above the canvas
-    await page.mouse.move(box.left, Math.ceil(box.top));
-    await waitQueued(page, 1);
-    await step(page, 1);
-    s = await state(page);
-    assert.deepEqual([s.mouseX, s.mouseY, s.queued], [0, 0, 0]);
+    const windows = [[{ width: 900, height: 700 }, { left: 0, top: 12.5, width: 900, height: 675 }],
+                     [{ width: 1400, height: 1100 }, { left: 60, top: 70, width: 1280, height: 960 }]];
+    for (const [viewport, expected] of [...windows, windows[0]]) {
+      await page.setViewport(viewport);
+      await waitFor(page, (w) => document.getElementById('screen').getBoundingClientRect().width === w, expected.width);
+      const b = await canvasBox(page);
+      assert.deepEqual(b, expected);
+      // Whole CSS pixels inside the edges: Firefox rounds pointer positions.
+      await page.mouse.move(b.left + b.width - 1, Math.ceil(b.top + b.height) - 1);
+      await waitQueued(page, 1);
+      await step(page, 1);
+      let s = await state(page);
+      assert.deepEqual([s.mouseX, s.mouseY], [639, 479]);
+      await page.mouse.move(b.left + 450, b.top - 6);  // in the band above the canvas
+      if (b.left > 0) await page.mouse.move(b.left - 6, b.top + 300);  // and beside it
+      await page.mouse.move(b.left, Math.ceil(b.top));
+      await waitQueued(page, 1);
+      await step(page, 1);
+      s = await state(page);
+      assert.deepEqual([s.mouseX, s.mouseY, s.queued], [0, 0, 0]);
+    }
   });
 
   test('a key ends the demo with its last frame shown, and a click starts it afresh', async () => {
@@ -135,19 +163,20 @@ describe('keys', () => {
   }
 
   test('the keys a person presses to stop the demo end it', async () => {
-    for (const key of ['KeyA', 'Digit7', ' ', 'Enter', 'Escape', 'Backspace', 'ArrowLeft', 'Slash', 'Delete']) {
+    for (const keys of [['KeyA'], ['Digit7'], [' '], ['Enter'], ['Escape'], ['Backspace'], ['ArrowLeft'], ['Slash'],
+                        ['Delete'], ['Shift', 'KeyA']]) {
       await page.evaluate(() => { document.activeElement.blur(); window.ringfield.restart(); });
-      await page.keyboard.press(key);
+      await chord(keys);
       await waitQueued(page, 1);
-      assert.equal(await step(page, 1), 0, `${key} did not end the demo`);
-      assert.ok((await state(page)).ended, key);
+      assert.equal(await step(page, 1), 0, `${keys.join('+')} did not end the demo`);
+      assert.ok((await state(page)).ended, keys.join('+'));
     }
   });
 
   // WebDriver has no AltGraph or CapsLock key to press, so only Chromium
   // presses those (CapsLock twice, to leave it off).
-  const passing = [['Shift'], ['Control'], ['Alt'], ['Meta'], ['Tab'], ['Shift', 'Tab'], ['Alt', 'Tab'], ['F2'],
-                   ['F9'], ['Control', 'KeyM'], ['Alt', 'KeyM'], ['Meta', 'KeyM'],
+  const passing = [['Shift'], ['Control'], ['Alt'], ['Meta'], ['Tab'], ['Shift', 'Tab'], ['Alt', 'Tab'], ['F1'], ['F2'],
+                   ['F9'], ['F10'], ['F11'], ['F12'], ['Control', 'KeyM'], ['Alt', 'KeyM'], ['Meta', 'KeyM'],
                    ...(engine === 'chromium' ? [['AltGraph'], ['CapsLock'], ['CapsLock']] : [])];
 
   test('modifiers, Tab, function keys and shortcuts neither end the demo nor start it again', async () => {

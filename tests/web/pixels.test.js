@@ -126,7 +126,7 @@ describe('the page', () => {
     await closePage(page);
   });
 
-  test('a browser without WebAssembly, or without its SIMD, gets a clear message', async () => {
+  test('a browser without WebAssembly, without its SIMD, or that cannot start the core gets a clear message', async () => {
     const missing = await openPage({ width: 640, height: 480 }, { beforeLoad: () => { delete window.WebAssembly; } });
     await missing.waitForSelector('#message', { visible: true });
     assert.match(await text(missing, '#message'), /WebAssembly, which this browser does not have/);
@@ -138,5 +138,15 @@ describe('the page', () => {
     await old.waitForSelector('#message', { visible: true });
     assert.match(await text(old, '#message'), /WebAssembly with SIMD/);
     await closePage(old);
+
+    const broken = await openPage({ width: 640, height: 480 }, { beforeLoad: () => {
+      WebAssembly.instantiate = () => Promise.reject(new Error('no memory for the core'));
+      WebAssembly.instantiateStreaming = WebAssembly.instantiate;
+    } });
+    await broken.waitForSelector('#message', { visible: true });
+    assert.match(await text(broken, '#message'), /^ringfield could not start: .*no memory for the core/);
+    // The core's loader logs the reason twice as it gives up, and the page the error (which
+    // Firefox's driver shows only as an object).
+    await closePage(broken, [/no memory for the core/, /Aborted\(Error: no memory for the core\)/, /^error: /]);
   });
 });
