@@ -59,9 +59,10 @@ if [ ! -f .clang-tidy ]; then
     exit "$status"
 fi
 
-# Files another branch is reshaping: checked, their findings counted and kept
-# in build-lint/tidy-pending.txt, but they do not fail the run until it lands.
-pending='^(capture/[^/]*\.(cpp|h)|tests/capture_test\.cpp|tests/video_test\.cpp):'
+# Files left to their owners for now (the capture files another branch is
+# reshaping, the fuzz programs that arrived with it): checked, their findings
+# counted and kept in build-lint/tidy-pending.txt, but they do not fail the run.
+pending='^(capture/[^/]*\.(cpp|h)|tests/capture_test\.cpp|tests/video_test\.cpp|fuzz/[^/]*\.(cpp|h)):'
 
 build="build-lint"
 mkdir -p "$build/tidy-cache"
@@ -151,6 +152,6 @@ else
     echo "lint.sh: clang-tidy-14 finds nothing in $(($(tr -cd '\0' <"$commands" | wc -c) / 3)) files"
 fi
 if [ -s "$build/tidy-pending.txt" ]; then
-    echo "lint.sh: $(wc -l <"$build/tidy-pending.txt") clang-tidy findings left in the capture files being reshaped: $build/tidy-pending.txt"
+    echo "lint.sh: $(wc -l <"$build/tidy-pending.txt") clang-tidy findings left in the files of the pending list: $build/tidy-pending.txt"
 fi
 exit "$status"

@@ -54,11 +54,11 @@ extern "C" SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 
     return surface;
 }
 const char* reported_driver = nullptr;  // the video driver's name as SDL reports it, when set
-extern "C" char* SDL_VideoDriverName(char* name, int size) {
+extern "C" char* SDL_VideoDriverName(char* namebuf, int maxlen) {
     static auto* const real = real_sdl<char*(char*, int)>("SDL_VideoDriverName");
-    if (reported_driver == nullptr) return real(name, size);
-    std::snprintf(name, size, "%s", reported_driver);
-    return name;
+    if (reported_driver == nullptr) return real(namebuf, maxlen);
+    std::snprintf(namebuf, maxlen, "%s", reported_driver);  // NOLINT(cert-err33-c): cut to the buffer, as SDL does
+    return namebuf;
 }
 extern "C" int SDL_LockSurface(SDL_Surface* surface) {
     static auto* const real = real_sdl<int(SDL_Surface*)>("SDL_LockSurface");
@@ -70,15 +70,15 @@ extern "C" void SDL_UnlockSurface(SDL_Surface* surface) {
     surface_calls.push_back({'U', pixel_sum(surface)});
     real(surface);
 }
-extern "C" void SDL_UpdateRect(SDL_Surface* surface, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
+extern "C" void SDL_UpdateRect(SDL_Surface* screen, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
     static auto* const real = real_sdl<void(SDL_Surface*, Sint32, Sint32, Uint32, Uint32)>("SDL_UpdateRect");
-    surface_calls.push_back({'D', x == 0 && y == 0 && w == 0 && h == 0 ? pixel_sum(surface) : 0});
-    real(surface, x, y, w, h);
+    surface_calls.push_back({'D', x == 0 && y == 0 && w == 0 && h == 0 ? pixel_sum(screen) : 0});
+    real(screen, x, y, w, h);
 }
-extern "C" int SDL_Flip(SDL_Surface* surface) {
+extern "C" int SDL_Flip(SDL_Surface* screen) {
     static auto* const real = real_sdl<int(SDL_Surface*)>("SDL_Flip");
-    surface_calls.push_back({'D', pixel_sum(surface)});
-    return real(surface);
+    surface_calls.push_back({'D', pixel_sum(screen)});
+    return real(screen);
 }
 
 namespace {

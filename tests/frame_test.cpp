@@ -91,8 +91,10 @@ TEST(Frame, RingsAcrossTheEdgesDrawAsClippedSegments) {
     for (int round = 0; round < 40; ++round) {
         for (int i = 0; i < point_count; ++i) {
             const int k = i % ring_points, r = i / ring_points, radius = 1 + (r * 37 + round * 11) % 300;
-            screen_x[i] = xs[(r + round) % 7] + static_cast<int32_t>(radius * ring_cos[k % ring_steps]);
-            screen_y[i] = ys[(r / 7 + round) % 7] + static_cast<int32_t>(radius * ring_sin[k % ring_steps]);
+            screen_x[i] =
+                xs[(r + round) % 7] + static_cast<int32_t>(static_cast<float>(radius) * ring_cos[k % ring_steps]);
+            screen_y[i] =
+                ys[(r / 7 + round) % 7] + static_cast<int32_t>(static_cast<float>(radius) * ring_sin[k % ring_steps]);
             if (next_random(seed) % 40 == 0) screen_x[i] = far[next_random(seed) % 4];
             if (next_random(seed) % 40 == 0) screen_y[i] = far[next_random(seed) % 4];
             if (r == round) screen_x[i] = 320 + k, screen_y[i] = k == 38 - round % 3 * 19 ? -3 : 240 - k % 7;
