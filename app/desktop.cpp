@@ -61,7 +61,7 @@ bool start_video() {
         std::fprintf(stderr, "ringfield: cannot initialise SDL video: %s\n", SDL_GetError());
         return false;
     }
-    std::atexit(SDL_Quit);
+    std::atexit(SDL_Quit);  // NOLINT(cert-err33-c): the program's one handler of the 32 guaranteed
     if (shows_nothing()) {
         std::fprintf(stderr,
                      "ringfield: no display found; run it on a graphical desktop (DISPLAY or "

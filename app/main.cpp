@@ -3,4 +3,4 @@
 
 #include "app/desktop.h"
 
-int main(int, char**) { return run_program(); }
+int main() { return run_program(); }

@@ -35,7 +35,7 @@ constexpr int warm_frames = 400;
 // Everything a frame changes, so that each benchmark can start from the
 // state the program is in after some hundred frames of a scene.
 struct Snapshot {
-#define FIELD(name) decltype(::name) name;
+#define FIELD(name) decltype(::name) name;  // NOLINT(bugprone-macro-parentheses): a declaration
     CORE_STATE(FIELD)
 #undef FIELD
     int frame;
@@ -410,7 +410,7 @@ private:
 int main(int argc, char** argv) {
     // --narrow: the 16-byte vector code where the 32-byte copies would run,
     // to see what a processor without AVX2 gets.
-    const auto narrow =
+    auto* const narrow =
         std::find_if(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--narrow") == 0; });
     if (narrow != argv + argc) {
         use_wide_vectors(false);

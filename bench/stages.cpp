@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--narrow") == 0) use_wide_vectors(false);
         else
-            frames = std::atoi(argv[i]);
+            frames = static_cast<int>(std::strtol(argv[i], nullptr, 10));
     }
     frames = std::clamp(frames, 10, max_frames);
     std::printf(
@@ -118,8 +118,8 @@ int main(int argc, char** argv) {
             }
             std::printf("%-6d %-5d", scene, target->bytes_per_pixel);
             double sum = 0;
-            for (int s = 0; s < stage_count; ++s) {
-                const double m = median(stage_us[s], frames);
+            for (auto& stage : stage_us) {
+                const double m = median(stage, frames);
                 sum += m;
                 std::printf(" %9.1f", m);
             }

@@ -170,7 +170,7 @@ ByteOrder byte_order(const PixelLayout& l) {
 // shuffle of the word and a vector of zeros.
 template <int Width, std::size_t... I>
 inline typename Vectors<Width>::Bytes swap_red_blue(const typename Vectors<Width>::Bytes& v,
-                                                    std::index_sequence<I...>) {
+                                                    std::index_sequence<I...> /*lanes*/) {
 #if defined(__wasm_simd128__)
     return reinterpret_cast<typename Vectors<Width>::Bytes>(wasm_i8x16_swizzle(
         v128_t(v), wasm_i8x16_const(2, 1, 0, -128, 6, 5, 4, -128, 10, 9, 8, -128, 14, 13, 12, -128)));
@@ -181,7 +181,7 @@ inline typename Vectors<Width>::Bytes swap_red_blue(const typename Vectors<Width
 }
 
 template <int Width, ByteOrder Order>
-void present_row_bytes(WordMap, uint32_t opaque, uint32_t black, uint8_t* out, const int32_t* row) {
+void present_row_bytes(WordMap /*map*/, uint32_t opaque, uint32_t black, uint8_t* out, const int32_t* row) {
     using Words = typename Vectors<Width>::Words;
     using Signed = typename Vectors<Width>::Signed;
     using Bytes = typename Vectors<Width>::Bytes;

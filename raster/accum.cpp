@@ -63,7 +63,7 @@ inline void fade_vector(unsigned char* at, const typename Vectors<Width>::Bytes&
     using Signed = typename Vectors<Width>::Signed;
     Bytes v;
     std::memcpy(&v, at, sizeof v);
-    const Bytes negative = reinterpret_cast<Bytes>(reinterpret_cast<Signed>(v) >> 31);
+    const auto negative = reinterpret_cast<Bytes>(reinterpret_cast<Signed>(v) >> 31);
     const Bytes d = subtract_saturating(v, above);
     Bytes faded = d + (d < one ? d : one);
     const Bytes kept = v & negative;

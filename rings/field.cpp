@@ -44,16 +44,16 @@ void pick_colours(int32_t scene) {
 }
 
 void pick_lifetimes() {
-    for (int32_t r = 0; r < ring_count; ++r) ring_life[r] = pool_next() % 35 + 1;
+    for (int32_t& life : ring_life) life = pool_next() % 35 + 1;
 }
 
 // Scene 0 drifts either way; scenes 1 and 2 always towards the positive end.
 void pick_speeds(bool either_way) {
     for (int32_t r = 0; r < ring_count; ++r) {
-        for (int32_t axis = 0; axis < 3; ++axis) {
+        for (auto& drift : ring_drift) {
             const int32_t v = pool_next();
             const int32_t n = either_way ? v - 125 : v % 10 + 125;
-            ring_drift[axis][r] = static_cast<float>(n) / 8000.0f;
+            drift[r] = static_cast<float>(n) / 8000.0f;
         }
     }
 }

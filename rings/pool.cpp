@@ -34,7 +34,7 @@ void random_reset() {
     uint32_t* const state = generator.words;
     state[0] = 1;
     for (int32_t i = 1; i < 31; ++i) {
-        const int32_t r = static_cast<int32_t>(state[i - 1]);
+        const auto r = static_cast<int32_t>(state[i - 1]);
         int32_t w = 16807 * (r % 127773) - 2836 * (r / 127773);
         if (w < 0) w += 2147483647;
         state[i] = static_cast<uint32_t>(w);
@@ -55,7 +55,7 @@ void pool_reset() {
 }
 
 void pool_fill() {
-    for (int32_t i = 0; i < pool_size; ++i) rand_pool[i] = random_next() % 255;
+    for (int32_t& value : rand_pool) value = random_next() % 255;
 }
 
 int32_t pool_next() {

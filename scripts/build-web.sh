@@ -17,7 +17,7 @@ export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
 # The page is a CMake build with emscripten's toolchain, from the core's
 # source lists and flags in cmake/core.cmake and the link options in
 # CMakeLists.txt, in build-web/; runs side by side take turns there.
-build=build-web
+build="build-web"
 mkdir -p "$build"
 exec 9>"$build/.lock"
 flock 9

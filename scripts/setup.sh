@@ -47,7 +47,7 @@ for group in "${groups[@]}"; do
       ;;
     cross) packages+=(qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 googletest dpkg-dev cmake) ;;
-    lint) packages+=(clang-format-14 clang-tidy-14 shellcheck git) ;;
+    lint) packages+=(clang-format-14 clang-tidy-14 clang-14 shellcheck git jq) ;;
     release) packages+=(g++ cmake make pkg-config git libsdl1.2-compat-dev libpng-dev python3) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev gdb cmake make pkg-config libpng-dev) ;;
     *) echo "setup.sh: unknown group '$group' (demo, tests, browser, cross, windows, lint, release or fuzz)" >&2; exit 2 ;;

@@ -12,7 +12,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh windows tests
 
 # The tests run wine; its prefix lives in the build folder.
-export WINEPREFIX=$(pwd)/build-windows/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+WINEPREFIX=$(pwd)/build-windows/wine
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 start=$SECONDS
 # CMake reads a toolchain file only when it first configures a folder.
 toolchain=()

@@ -11,6 +11,8 @@
 # RINGFIELD_RUNNER, when set, runs the program (wine for ringfield.exe, say).
 set -euo pipefail
 program=${1:-$(dirname "$0")/../build/ringfield}
+# A runner of more than one word (wine, qemu with options) is split on purpose.
+# shellcheck disable=SC2206
 runner=(${RINGFIELD_RUNNER:-})
 width=1280
 height=800
@@ -28,9 +30,9 @@ wm_pid=
 program_pid=
 cleanup() {
     # SDL turns a plain kill into a quit request, which a program stuck in a frame never reads.
-    [ -n "$program_pid" ] && kill -KILL "$program_pid" 2>/dev/null || true
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    [ -z "$program_pid" ] || kill -KILL "$program_pid" 2>/dev/null || true
+    [ -z "$wm_pid" ] || kill "$wm_pid" 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -76,6 +78,8 @@ band_right=$((band_left + band_width - 1))
 
 # The verdict on one summary: "ok", or what is wrong. $2 is "full" when the
 # picture must fill the screen's height, $3 the scene whose colours it must show.
+# Each `A && B || verdict` below means: the verdict unless both A and B hold.
+# shellcheck disable=SC2015
 verdict() {
     local n x0 y0 x1 y1 mx my yellow blue cyan
     read -r n x0 y0 x1 y1 mx my yellow blue cyan <<<"$1"
@@ -135,7 +139,8 @@ until [ -s "$work/display" ]; do
     [ "$SECONDS" -lt "$deadline" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     sleep 0.1
 done
-export DISPLAY=":$(head -n1 "$work/display")"
+DISPLAY=":$(head -n1 "$work/display")"
+export DISPLAY
 unset SDL_VIDEODRIVER
 # Ready only once openbox runs its start-up command: it claims the screen
 # (_NET_SUPPORTING_WM_CHECK) before that, and a window mapped in between can

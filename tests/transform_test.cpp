@@ -67,7 +67,7 @@ TEST(View, ProjectionOfNamedPoints) {
         {8947848.0f, 0, -1.5f, off, 240},
         {-8947850.0f, 0, -1.5f, off, 240},
     };
-    constexpr int32_t n = static_cast<int32_t>(std::size(cases));
+    constexpr auto n = static_cast<int32_t>(std::size(cases));
     for (int32_t i = 0; i < n; ++i) view_x[i] = cases[i].x, view_y[i] = cases[i].y, view_z[i] = cases[i].z;
     for (int32_t i = 0; i < point_count; ++i) screen_x[i] = screen_y[i] = 12345;
     project_points(n + 5, n + 5), project_points(n + 9, n + 2);  // empty and reversed ranges write nothing

@@ -3,4 +3,6 @@
 
 #include "windows/window.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return run_program(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/, int /*show*/) {
+    return run_program(instance);
+}

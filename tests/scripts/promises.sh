@@ -20,7 +20,7 @@ trap 'rm -rf "$work"' EXIT
 # Tools the scripts may really run: none installs or changes the machine.
 mkdir -p "$work/safe" "$work/stand" "$work/build-tools" "$work/node"
 for tool in bash sh env cat cp mv rm ln mkdir mktemp ls find grep sed awk sort paste tr wc head tail touch \
-    dirname basename cmp nproc git clang-format-14 cmake ctest make; do
+    dirname basename cmp nproc git clang-format-14 shellcheck cmake ctest make; do
     path=$(command -v "$tool") || { echo "scripts promises: SKIPPED: $tool is not on PATH"; exit 77; }
     ln -s "$path" "$work/safe/$tool"
 done
