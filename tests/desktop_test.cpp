@@ -85,7 +85,9 @@ extern "C" int SDL_Flip(SDL_Surface* screen) {
 // video start-up until the process ends (a death test's child that set a mode
 // shows them); the program itself allocates nothing. Built into the test, as
 // CTest does not hand discovered tests an environment list.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the sanitizer's own hook name
 extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2-2.0.so\nleak:libSDL-1.2.so\n"; }
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the sanitizer's own hook name
 extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 
 namespace {
