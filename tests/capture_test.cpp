@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/files.h"
 #include "capture/inputs.h"
 #include "capture/options.h"
 #include "capture/png.h"
@@ -211,6 +212,10 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
             << c.problem;
         EXPECT_STREQ(problem.text, c.problem);
     }
+    // A path that does not fit is told, never cut short into another name.
+    Text path;
+    EXPECT_TRUE(format(path, "%s", std::string(path_size - 1, 'p').c_str()));
+    EXPECT_FALSE(format(path, "%s", std::string(path_size, 'p').c_str()));
 }
 
 namespace fs = std::filesystem;
