@@ -50,15 +50,16 @@ int32_t split_words(const char* line, const char* end, const char* words[5], int
     return count;
 }
 
-bool parse_line(const char* name, int32_t line_number, const char* line, const char* end) {
+bool parse_line(const char* name, int32_t line_number, const char* line, const char* end, Text& problem) {
     const char* words[5];
     int64_t lengths[5];
     const int32_t count = split_words(line, end, words, lengths);
     if (count == 0) return true;
     // The problem, and the word it is about unless `word` is -1.
     auto fail = [&](const char* what, int32_t word) {
-        if (word < 0) return refuse("%s:%d: %s", name, line_number, what);
-        return refuse("%s:%d: %s '%.*s'", name, line_number, what, static_cast<int>(lengths[word]), words[word]);
+        if (word < 0) return refuse(problem, "%s:%d: %s", name, line_number, what);
+        return refuse(problem, "%s:%d: %s '%.*s'", name, line_number, what, static_cast<int>(lengths[word]),
+                      words[word]);
     };
     ScriptEvent event{};
     if (!parse_number(words[0], lengths[0], max_frames, &event.frame)) return fail("bad frame number", 0);
@@ -91,6 +92,7 @@ bool parse_line(const char* name, int32_t line_number, const char* line, const c
 
 InputQueue queue;
 int32_t next_event;
+bool random_input;  // pointer input from the generator, besides the script's
 uint32_t random_state;
 
 uint32_t next_random() {
@@ -134,23 +136,23 @@ void push_random(int64_t frame, std::FILE* listing) {
 
 }  // namespace
 
-bool parse_script_text(const char* name, const char* text) {
+bool parse_script_text(const char* name, const char* text, Text& problem) {
     script_count = 0;
     int32_t line_number = 1;
     for (const char* line = text;; ++line_number) {
         const char* end = line + std::strcspn(line, "\n");
-        if (!parse_line(name, line_number, line, end)) return false;
+        if (!parse_line(name, line_number, line, end, problem)) return false;
         if (*end == '\0') return true;
         line = end + 1;
     }
 }
 
-bool load_script() {
+bool load_script(const CaptureSettings& settings, Text& problem) {
     script_count = 0;
     if (settings.random_events) return true;
-    if (!settings.script) return parse_script_text("(built-in tour)", tour_script);
+    if (!settings.script) return parse_script_text("(built-in tour)", tour_script, problem);
     std::FILE* file = std::fopen(settings.script, "rb");
-    if (!file) return refuse("%s: cannot read: %s", settings.script, std::strerror(errno));
+    if (!file) return refuse(problem, "%s: cannot read: %s", settings.script, std::strerror(errno));
     const size_t size = std::fread(script_text, 1, max_script_bytes + 1, file);
     const bool failed = std::ferror(file) != 0;
     static_cast<void>(std::fclose(file));  // only read: a failed close loses nothing
@@ -158,20 +160,21 @@ bool load_script() {
                         : size > static_cast<size_t>(max_script_bytes) ? "larger than 4 MiB"
                         : std::memchr(script_text, '\0', size)         ? "not a text file (contains a zero byte)"
                                                                        : nullptr;
-    if (wrong) return refuse("%s: %s", settings.script, wrong);
+    if (wrong) return refuse(problem, "%s: %s", settings.script, wrong);
     script_text[size] = '\0';
-    return parse_script_text(settings.script, script_text);
+    return parse_script_text(settings.script, script_text, problem);
 }
 
-void inputs_restart() {
+void inputs_restart(const CaptureSettings& settings) {
     queue = InputQueue{};
     next_event = 0;
+    random_input = settings.random_events;
     random_state = settings.seed * 2654435761u + 0x9E3779B9u;
     if (random_state == 0) random_state = 1;
 }
 
 Input next_input(int64_t frame, std::FILE* listing) {
-    if (settings.random_events) push_random(frame, listing);
+    if (random_input) push_random(frame, listing);
     while (next_event < script_count && script_events[next_event].frame <= frame) {
         push(frame, script_events[next_event++].input, listing);
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "capture/options.h"
 #include "frame/frame.h"
 
 constexpr int32_t max_script_events = 100000;
@@ -19,13 +20,14 @@ struct ScriptEvent {
 extern ScriptEvent script_events[max_script_events];
 extern int32_t script_count;
 
-// Parses a whole script text; `name` is used in messages (in `problem`).
-bool parse_script_text(const char* name, const char* text);
+// Parses a whole script text; false with `problem` set to "NAME:LINE: cause".
+bool parse_script_text(const char* name, const char* text, Text& problem);
 // Reads and parses the chosen script, or the tour; nothing for random input.
-bool load_script();
+bool load_script(const CaptureSettings& settings, Text& problem);
 
-// Back to before frame 0: the queue empty, the first input next.
-void inputs_restart();
+// Back to before frame 0: the queue empty, the first input next, and the
+// generator seeded when the settings ask for random input.
+void inputs_restart(const CaptureSettings& settings);
 // Queues the inputs due at `frame` and takes the one that frame acts on.
 // With `listing`, each input that joins the queue is written to it as a
 // script line, so that the list replayed as a script gives the same frames.

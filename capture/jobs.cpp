@@ -51,14 +51,15 @@ void work() {
 
 }  // namespace
 
-bool jobs_start(int32_t jobs, bool encoding, bool comparing, void (*work_on)(Slot&), Message& why) {
+bool jobs_start(int32_t jobs, bool encoding, bool comparing, void (*work_on)(Slot&), Text& why) {
     slot_count = jobs * slots_per_job;
     const size_t each = rgb_size + (encoding ? png_capacity : 0) + (comparing ? rgb_size : 0);
     // Many jobs ask for hundreds of megabytes; where they are not there,
     // the run is refused with one line rather than ended by the exception.
     memory.reset(new (std::nothrow) uint8_t[each * static_cast<size_t>(slot_count)]);
     if (!memory) {
-        format(why, "cannot reserve %zu MiB for %d jobs; ask for fewer with --jobs", each * slot_count >> 20, jobs);
+        format(why, "cannot reserve %u MiB for %d jobs; ask for fewer with --jobs",
+               static_cast<unsigned>(each * static_cast<size_t>(slot_count) >> 20), jobs);
         slot_count = 0;
         return false;
     }

@@ -20,17 +20,17 @@ struct Slot {
     uint8_t* encoded;     // its PNG, png_capacity bytes; null when no frame file is written
     size_t encoded_size;  // 0 when the encoding failed, `why` saying why
     uint8_t* reference;   // rgb_size bytes when comparing: the kept picture read back, then the diff over it
-    Path reference_path;  // where the kept picture is, when comparing; empty when the path is too long
+    Text reference_path;  // where the kept picture is, when comparing; empty when the path is too long
     bool reference_kept;  // the reference picture was there and could be read
-    Message unreadable;   // why a reference picture that is there could not be read, or empty
+    Text unreadable;      // why a reference picture that is there could not be read, or empty
     int32_t differing;    // pixels differing from it
-    Message why;
+    Text why;
 };
 
 // Allocates two slots a worker, with the buffers asked for, and starts `jobs`
 // (1..max_jobs) workers running `work` on each slot handed over. False with
 // `why` set, and nothing left running, when a thread cannot be started.
-bool jobs_start(int32_t jobs, bool encoding, bool comparing, void (*work)(Slot&), Message& why);
+bool jobs_start(int32_t jobs, bool encoding, bool comparing, void (*work)(Slot&), Text& why);
 int32_t jobs_slots();
 // Slots handed over and not yet released.
 int32_t jobs_in_flight();

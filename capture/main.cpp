@@ -7,12 +7,15 @@
 
 int main(int argc, char** argv) {
     ignore_file_size_signal();
-    const int parsed = parse_options(argc, argv);
+    CaptureSettings settings;
+    Text problem;
+    const int parsed = parse_options(argc, argv, settings, problem);
     if (parsed == 1) return 0;
-    const bool ready = parsed == 0 && load_script() && (settings.print_inputs || prepare_capture());
+    const bool ready =
+        parsed == 0 && load_script(settings, problem) && (settings.print_inputs || prepare_capture(settings, problem));
     if (!ready) {
         say("%s", problem.text);
         return 2;
     }
-    return settings.print_inputs ? print_inputs() : run_capture();
+    return settings.print_inputs ? print_inputs(settings) : run_capture(settings);
 }

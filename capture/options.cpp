@@ -2,7 +2,6 @@
 // and as unique abbreviations, and this tool's own messages.
 #include <getopt.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -10,9 +9,6 @@
 #include "capture/jobs.h"
 #include "capture/options.h"
 #include "capture/video.h"
-
-CaptureSettings settings;
-Message problem;
 
 namespace {
 
@@ -106,29 +102,30 @@ const char* name_of(int code) {
 
 // What getopt_long refused in `word`: a value where none belongs, a prefix
 // of several options, or no option at all.
-bool refuse_word(const char* word, int code) {
+bool refuse_word(const char* word, int code, Text& problem) {
     const size_t length = std::strcspn(word + 2, "=");
     int32_t matches = 0;
     for (const option* o = options; o->name && std::strncmp(word, "--", 2) == 0; ++o) {
         matches += std::strncmp(o->name, word + 2, length) == 0;
     }
-    if (code >= help) return refuse("--%s takes no value", name_of(code));
-    if (matches > 1) return refuse("ambiguous option '%s' (see --help)", word);
-    return refuse("unknown option '%s' (see --help)", word);
+    if (code >= help) return refuse(problem, "--%s takes no value", name_of(code));
+    if (matches > 1) return refuse(problem, "ambiguous option '%s' (see --help)", word);
+    return refuse(problem, "unknown option '%s' (see --help)", word);
 }
 
-bool number_option(const char* name, const char* what, const char* text, int64_t low, int64_t high, int64_t* value) {
+bool number_option(const char* name, const char* what, const char* text, int64_t low, int64_t high, int64_t* value,
+                   Text& problem) {
     if (parse_number(text, static_cast<int64_t>(std::strlen(text)), high, value) && *value >= low) return true;
-    return refuse("--%s: bad %s '%s' (%lld..%lld)", name, what, text, static_cast<long long>(low),
+    return refuse(problem, "--%s: bad %s '%s' (%lld..%lld)", name, what, text, static_cast<long long>(low),
                   static_cast<long long>(high));
 }
 
-bool parse_depth(const char* text) {
+bool parse_depth(const char* text, CaptureSettings& s, Text& problem) {
     const bool ok = text[0] >= '1' && text[0] <= '4' &&
                     (text[1] == '\0' || std::strcmp(text + 1, ":rgb") == 0 || std::strcmp(text + 1, ":bgr") == 0);
-    if (!ok) return refuse("--depth: bad depth '%s' (1..4, optionally :rgb or :bgr)", text);
-    settings.depth = text[0] - '0';
-    settings.reversed = text[1] == ':' && text[2] == 'b';
+    if (!ok) return refuse(problem, "--depth: bad depth '%s' (1..4, optionally :rgb or :bgr)", text);
+    s.depth = text[0] - '0';
+    s.reversed = text[1] == ':' && text[2] == 'b';
     return true;
 }
 
@@ -146,18 +143,18 @@ bool parse_item(const char* item, const char* end, int64_t* first, int64_t* last
            parse_number(dash + 1, range_end - dash - 1, max_frames, last) && *first <= *last;
 }
 
-bool parse_save(const char* text) {
-    settings.save_count = 0;
+bool parse_save(const char* text, CaptureSettings& s, Text& problem) {
+    s.save_count = 0;
     if (std::strcmp(text, "none") == 0) return true;
     for (const char* item = text;;) {
         const char* end = item + std::strcspn(item, ",");
-        const int32_t r = settings.save_count;
-        if (r == max_save_ranges) return refuse("--save: more than %d items", max_save_ranges);
-        if (!parse_item(item, end, &settings.save_first[r], &settings.save_last[r], &settings.save_step[r])) {
-            return refuse("--save: bad item '%.*s' (expected N, A-B or A-B/S with A <= B and S >= 1)",
+        const int32_t r = s.save_count;
+        if (r == max_save_ranges) return refuse(problem, "--save: more than %d items", max_save_ranges);
+        if (!parse_item(item, end, &s.save_first[r], &s.save_last[r], &s.save_step[r])) {
+            return refuse(problem, "--save: bad item '%.*s' (expected N, A-B or A-B/S with A <= B and S >= 1)",
                           static_cast<int>(end - item), item);
         }
-        ++settings.save_count;
+        ++s.save_count;
         if (*end == '\0') return true;
         item = end + 1;
     }
@@ -165,87 +162,88 @@ bool parse_save(const char* text) {
 
 // The saved frames, counted up to limit + 1, each step jumping to the next
 // one, so that huge ranges take no longer than small ones.
-int64_t saved_frames(int64_t limit) {
+int64_t saved_frames(const CaptureSettings& s, int64_t limit) {
     int64_t count = 0;
     for (int64_t frame = 0; count <= limit; ++count, ++frame) {
-        int64_t next = settings.frames;
-        for (int32_t r = 0; r < settings.save_count; ++r) {
-            const int64_t first = settings.save_first[r], step = settings.save_step[r];
+        int64_t next = s.frames;
+        for (int32_t r = 0; r < s.save_count; ++r) {
+            const int64_t first = s.save_first[r], step = s.save_step[r];
             const int64_t at = frame <= first ? first : first + (frame - first + step - 1) / step * step;
-            if (at <= settings.save_last[r] && at < next) next = at;
+            if (at <= s.save_last[r] && at < next) next = at;
         }
-        if (next >= settings.frames) break;
+        if (next >= s.frames) break;
         frame = next;
     }
     return count;
 }
 
 // One option and its value; false with `problem` set.
-bool take_option(int code, const char* value) {
+bool take_option(int code, const char* value, CaptureSettings& s, Text& problem) {
     int64_t number = 0;
     switch (code) {
-    case check: settings.check = true; return true;
-    case print_inputs: settings.print_inputs = true; return true;
-    case narrow_vectors: settings.narrow_vectors = true; return true;
+    case check: s.check = true; return true;
+    case print_inputs: s.print_inputs = true; return true;
+    case narrow_vectors: s.narrow_vectors = true; return true;
     case frames:
-        if (!number_option("frames", "count", value, 1, max_frames, &number)) return false;
-        settings.frames = number;
+        if (!number_option("frames", "count", value, 1, max_frames, &number, problem)) return false;
+        s.frames = number;
         return true;
-    case depth: return parse_depth(value);
-    case script: settings.script = value; return true;
+    case depth: return parse_depth(value, s, problem);
+    case script: s.script = value; return true;
     case random:
-        if (!number_option("random", "seed", value, 0, 0xFFFFFFFF, &number)) return false;
-        settings.seed = static_cast<uint32_t>(number);
-        settings.random_events = true;
+        if (!number_option("random", "seed", value, 0, 0xFFFFFFFF, &number, problem)) return false;
+        s.seed = static_cast<uint32_t>(number);
+        s.random_events = true;
         return true;
-    case save: return parse_save(value);
-    case out: settings.out_dir = value; return true;
-    case expect: settings.expect_dir = value; return true;
-    case hash_list: settings.hash_list = value; return true;
+    case save: return parse_save(value, s, problem);
+    case out: s.out_dir = value; return true;
+    case expect: s.expect_dir = value; return true;
+    case hash_list: s.hash_list = value; return true;
     case video:
-        settings.video = value;
+        s.video = value;
         if (video_format_known(value)) return true;
-        return refuse("--video: unknown kind of clip '%s' (the name must end in .webm, .mp4, .mkv or .apng)", value);
+        return refuse(problem, "--video: unknown kind of clip '%s' (the name must end in .webm, .mp4, .mkv or .apng)",
+                      value);
     case jobs:
-        if (!number_option("jobs", "count", value, 1, max_jobs, &number)) return false;
-        settings.jobs = static_cast<int32_t>(number);
+        if (!number_option("jobs", "count", value, 1, max_jobs, &number, problem)) return false;
+        s.jobs = static_cast<int32_t>(number);
         return true;
     default:
-        if (!number_option("fps", "frame rate", value, 1, 1000, &number)) return false;
-        settings.fps = static_cast<int32_t>(number);
+        if (!number_option("fps", "frame rate", value, 1, 1000, &number, problem)) return false;
+        s.fps = static_cast<int32_t>(number);
         return true;
     }
 }
 
 // What the options mean together, once all are read.
-bool settle(bool fps_given) {
-    if (settings.script && settings.random_events) return refuse("--script and --random cannot be combined");
-    if (fps_given && !settings.video) return refuse("--fps needs --video");
-    const bool runs = settings.save_count >= 0 || settings.out_dir || settings.expect_dir || settings.hash_list ||
-                      settings.video || settings.check;
-    if (settings.print_inputs && runs) {
+bool settle(bool fps_given, CaptureSettings& s, Text& problem) {
+    if (s.script && s.random_events) return refuse(problem, "--script and --random cannot be combined");
+    if (fps_given && !s.video) return refuse(problem, "--fps needs --video");
+    const bool runs = s.save_count >= 0 || s.out_dir || s.expect_dir || s.hash_list || s.video || s.check;
+    if (s.print_inputs && runs) {
         return refuse(
+            problem,
             "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check");
     }
     // A clip is output enough: no frame is saved unless asked for.
-    if (settings.save_count < 0 && (settings.video || settings.print_inputs)) settings.save_count = 0;
-    if (settings.save_count < 0) {
-        settings.save_count = 1;
-        settings.save_first[0] = settings.save_last[0] = settings.frames - 1;
-        settings.save_step[0] = 1;
+    if (s.save_count < 0 && (s.video || s.print_inputs)) s.save_count = 0;
+    if (s.save_count < 0) {
+        s.save_count = 1;
+        s.save_first[0] = s.save_last[0] = s.frames - 1;
+        s.save_step[0] = 1;
     }
-    for (int32_t r = 0; r < settings.save_count; ++r) {
-        if (settings.save_last[r] >= settings.frames) {
-            return refuse("--save: frame %lld is past the last frame %lld",
-                          static_cast<long long>(settings.save_last[r]), static_cast<long long>(settings.frames - 1));
+    for (int32_t r = 0; r < s.save_count; ++r) {
+        if (s.save_last[r] >= s.frames) {
+            return refuse(problem, "--save: frame %lld is past the last frame %lld",
+                          static_cast<long long>(s.save_last[r]), static_cast<long long>(s.frames - 1));
         }
     }
-    if (settings.hash_list && saved_frames(max_hash_list) > max_hash_list) {
-        return refuse("--hash-list: more than %d frames to save (--expect reads at most %d hashes)", max_hash_list,
-                      max_hash_list);
+    if (s.hash_list && saved_frames(s, max_hash_list) > max_hash_list) {
+        return refuse(problem, "--hash-list: more than %d frames to save (--expect reads at most %d hashes)",
+                      max_hash_list, max_hash_list);
     }
-    if (!settings.out_dir && !settings.expect_dir && !settings.hash_list && !settings.print_inputs) {
-        settings.out_dir = ".";
+    if (!s.out_dir && !s.expect_dir && !s.hash_list && !s.print_inputs) {
+        s.out_dir = ".";
     }
     return true;
 }
@@ -264,15 +262,15 @@ bool parse_number(const char* text, int64_t length, int64_t limit, int64_t* valu
     return true;
 }
 
-int parse_options(int argc, char** argv) {
-    settings = CaptureSettings{};
-    settings.frames = 900;
-    settings.depth = 2;
-    settings.save_count = -1;  // the last frame, once --frames is known
-    settings.fps = 60;
+int parse_options(int argc, char** argv, CaptureSettings& s, Text& problem) {
+    s = CaptureSettings{};
+    s.frames = 900;
+    s.depth = 2;
+    s.save_count = -1;  // the last frame, once --frames is known
+    s.fps = 60;
     // 0 when the count of cores is unknown.
     const unsigned cores = std::thread::hardware_concurrency();
-    settings.jobs = static_cast<int32_t>(cores < 1 ? 1 : cores > max_jobs ? max_jobs : cores);
+    s.jobs = static_cast<int32_t>(cores < 1 ? 1 : cores > max_jobs ? max_jobs : cores);
     problem.text[0] = '\0';
     bool fps_given = false;
     opterr = 0;  // the messages are this tool's own
@@ -291,28 +289,18 @@ int parse_options(int argc, char** argv) {
             return 1;
         }
         fps_given = fps_given || code == fps;
-        const bool taken = code == '?'   ? refuse_word(argv[at], optopt)
-                           : code == ':' ? refuse("--%s needs a value", name_of(optopt))
-                                         : take_option(code, optarg);
+        const bool taken = code == '?'   ? refuse_word(argv[at], optopt, problem)
+                           : code == ':' ? refuse(problem, "--%s needs a value", name_of(optopt))
+                                         : take_option(code, optarg, s, problem);
         if (!taken) return 2;
     }
-    const bool all_options = optind == argc || refuse("unknown option '%s' (see --help)", argv[optind]);
-    return all_options && settle(fps_given) ? 0 : 2;
+    const bool all_options = optind == argc || refuse(problem, "unknown option '%s' (see --help)", argv[optind]);
+    return all_options && settle(fps_given, s, problem) ? 0 : 2;
 }
 
-// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, its arguments checked by the format attribute
-bool refuse(const char* form, ...) {
-    va_list arguments;
-    va_start(arguments, form);
-    static_cast<void>(std::vsnprintf(problem.text, path_size, form, arguments));  // a message too long is cut short
-    va_end(arguments);
-    return false;
-}
-
-bool frame_to_save(int64_t frame) {
-    for (int32_t r = 0; r < settings.save_count; ++r) {
-        if (frame >= settings.save_first[r] && frame <= settings.save_last[r] &&
-            (frame - settings.save_first[r]) % settings.save_step[r] == 0) {
+bool frame_to_save(const CaptureSettings& s, int64_t frame) {
+    for (int32_t r = 0; r < s.save_count; ++r) {
+        if (frame >= s.save_first[r] && frame <= s.save_last[r] && (frame - s.save_first[r]) % s.save_step[r] == 0) {
             return true;
         }
     }

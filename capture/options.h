@@ -33,18 +33,12 @@ struct CaptureSettings {
     int32_t jobs;                        // threads encoding and reading PNG files
 };
 
-extern CaptureSettings settings;
-// Why the last parse or check failed.
-extern Message problem;
-// Sets `problem` and returns false.
-bool refuse(const char* form, ...) __attribute__((format(printf, 1, 2)));
-
 // Returns 0 when all is well, 1 after --help (usage printed), 2 with
 // `problem` set. Nothing is written to disk.
-int parse_options(int argc, char** argv);
+int parse_options(int argc, char** argv, CaptureSettings& settings, Text& problem);
 
 // A plain decimal number within 0..limit; no sign, no spaces.
 bool parse_number(const char* text, int64_t length, int64_t limit, int64_t* value);
 
 // Whether --save asks for `frame`, to be saved once it is run.
-bool frame_to_save(int64_t frame);
+bool frame_to_save(const CaptureSettings& settings, int64_t frame);

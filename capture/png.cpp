@@ -66,7 +66,7 @@ void sink_flush(png_structp /*png*/) {}
 // libpng's errors end the encoding through the jump set in encode_png,
 // their text kept in the caller's message; its warnings are not for users.
 [[noreturn]] void encode_failed(png_structp png, png_const_charp text) {
-    format(*static_cast<Message*>(png_get_error_ptr(png)), "%s", text);
+    format(*static_cast<Text*>(png_get_error_ptr(png)), "%s", text);
     png_longjmp(png, 1);
 }
 
@@ -115,7 +115,7 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb) {
 // Only POD locals live across the setjmp, none changed after it, so the jump
 // back skips no destructor and reads no stale value.
 // NOLINTNEXTLINE(readability-non-const-parameter): written through the sink
-size_t encode_png(const uint8_t* rgb, uint8_t* out, Message& why) {
+size_t encode_png(const uint8_t* rgb, uint8_t* out, Text& why) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &why, encode_failed, encode_warned);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -148,13 +148,13 @@ size_t encode_png(const uint8_t* rgb, uint8_t* out, Message& why) {
 
 // Encoded in memory, then written in one go, so the write calls' own error
 // (a full disk, a file-size limit) names the cause.
-bool write_png(const char* path, const uint8_t* rgb, Message& why) {
+bool write_png(const char* path, const uint8_t* rgb, Text& why) {
     static uint8_t encoded[png_capacity];
     const size_t size = encode_png(rgb, encoded, why);
     return size > 0 && write_file(path, encoded, size, why);
 }
 
-bool decode_png(const uint8_t* data, size_t size, uint8_t* rgb, Message& why) {
+bool decode_png(const uint8_t* data, size_t size, uint8_t* rgb, Text& why) {
     why.text[0] = '\0';
     png_image image;
     std::memset(&image, 0, sizeof image);
@@ -162,7 +162,7 @@ bool decode_png(const uint8_t* data, size_t size, uint8_t* rgb, Message& why) {
     // The header alone is read before the size is checked, so a file that
     // claims a huge picture reserves nothing.
     if (!png_image_begin_read_from_memory(&image, data, size)) {
-        return format(why, "%s", cut_short(image) ? "cut short" : image.message), false;
+        return refuse(why, "%s", cut_short(image) ? "cut short" : image.message);
     }
     if (image.width != screen_width || image.height != screen_height) {
         format(why, "it is %u x %u pixels, not %d x %d", image.width, image.height, screen_width, screen_height);
@@ -171,10 +171,10 @@ bool decode_png(const uint8_t* data, size_t size, uint8_t* rgb, Message& why) {
     }
     image.format = PNG_FORMAT_RGB;
     if (png_image_finish_read(&image, nullptr, rgb, screen_width * 3, nullptr)) return true;
-    return format(why, "%s", cut_short(image) ? "cut short" : image.message), false;
+    return refuse(why, "%s", cut_short(image) ? "cut short" : image.message);
 }
 
-bool read_png(const char* path, uint8_t* rgb, Message& why) {
+bool read_png(const char* path, uint8_t* rgb, Text& why) {
     why.text[0] = '\0';
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
@@ -193,8 +193,8 @@ bool read_png(const char* path, uint8_t* rgb, Message& why) {
     const int error = errno;
     const bool failed = std::ferror(file) != 0;
     static_cast<void>(std::fclose(file));  // only read: a failed close loses nothing
-    if (failed) return format(why, "%s", std::strerror(error)), false;
-    if (size > max_png_file_bytes) return format(why, "larger than 64 MiB"), false;
+    if (failed) return refuse(why, "%s", std::strerror(error));
+    if (size > max_png_file_bytes) return refuse(why, "larger than 64 MiB");
     return decode_png(bytes.data(), size, rgb, why);
 }
 

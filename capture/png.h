@@ -21,13 +21,13 @@ void picture_rgb(const PixelLayout& layout, uint8_t* rgb);
 uint64_t picture_hash(const uint8_t* rgb);
 // Encodes a picture into `out` (png_capacity bytes) and returns its size, or
 // 0 with `why` set. Threads may encode at once, each into its own buffer.
-size_t encode_png(const uint8_t* rgb, uint8_t* out, Message& why);
+size_t encode_png(const uint8_t* rgb, uint8_t* out, Text& why);
 // A failed write leaves no file behind and returns false with `why` set.
 // One thread only: it encodes into a buffer of its own.
-bool write_png(const char* path, const uint8_t* rgb, Message& why);
+bool write_png(const char* path, const uint8_t* rgb, Text& why);
 // Reads a PNG of the screen's size. False when it cannot, `why` saying why:
 // not a PNG, cut short, another size, a read error; `why` is empty when
 // there is no file of that name. Threads may read at once.
-bool read_png(const char* path, uint8_t* rgb, Message& why);
+bool read_png(const char* path, uint8_t* rgb, Text& why);
 // The same from a PNG file's `size` bytes in memory: `why` is never empty on failure.
-bool decode_png(const uint8_t* data, size_t size, uint8_t* rgb, Message& why);
+bool decode_png(const uint8_t* data, size_t size, uint8_t* rgb, Text& why);

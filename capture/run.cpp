@@ -35,7 +35,7 @@ struct Reference {
 };
 Reference references[max_hash_list];
 int32_t reference_count;
-Path hashes_path;
+Text hashes_path;
 AtomicFile hash_file;
 
 // "frame-NNNNNN HASH": the frame in six digits or more, as the hash list
@@ -67,21 +67,20 @@ bool parse_reference(const char* at, const char* end, Reference& reference) {
     return at == end;
 }
 
-// Reads the hash list named in `hashes_path` into memory and parses it.
-bool read_references() {
-    if (!format(hashes_path, "%s/hashes.txt", settings.expect_dir)) {
-        return refuse("path too long in %s", settings.expect_dir);
-    }
+// Reads DIR/hashes.txt into memory and parses it; its name stays in
+// `hashes_path` for the reports.
+bool read_references(const char* dir, Text& problem) {
+    if (!format(hashes_path, "%s/hashes.txt", dir)) return refuse(problem, "path too long in %s", dir);
     std::FILE* file = std::fopen(hashes_path.text, "rb");
-    if (!file) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(errno));
+    if (!file) return refuse(problem, "%s: cannot read: %s", hashes_path.text, std::strerror(errno));
     std::vector<char> text(max_hash_list_bytes + 1);
     const size_t size = std::fread(text.data(), 1, text.size(), file);
     const int error = errno;
     const bool failed = std::ferror(file) != 0;
     static_cast<void>(std::fclose(file));  // only read: a failed close loses nothing
-    if (failed) return refuse("%s: cannot read: %s", hashes_path.text, std::strerror(error));
-    if (size > max_hash_list_bytes) return refuse("%s: larger than 16 MiB", hashes_path.text);
-    return parse_hash_list(text.data(), size, hashes_path.text);
+    if (failed) return refuse(problem, "%s: cannot read: %s", hashes_path.text, std::strerror(error));
+    if (size > max_hash_list_bytes) return refuse(problem, "%s: larger than 16 MiB", hashes_path.text);
+    return parse_hash_list(text.data(), size, hashes_path.text, problem);
 }
 
 // The first reference of `frame`, or null.
@@ -94,7 +93,7 @@ const Reference* reference_of(int64_t frame) {
 
 }  // namespace
 
-bool parse_hash_list(const char* text, size_t size, const char* name) {
+bool parse_hash_list(const char* text, size_t size, const char* name, Text& problem) {
     reference_count = 0;
     const char* const end = text + size;
     int32_t number = 0;
@@ -107,10 +106,10 @@ bool parse_hash_list(const char* text, size_t size, const char* name) {
         if (line[0] != '#' && first != line_end) {
             Reference reference{};
             if (!parse_reference(line, line_end, reference)) {
-                return refuse("%s:%d: expected 'frame-NNNNNN' and 16 hex digits", name, number);
+                return refuse(problem, "%s:%d: expected 'frame-NNNNNN' and 16 hex digits", name, number);
             }
             if (reference_count == max_hash_list) {
-                return refuse("%s:%d: more than %d hashes", name, number, max_hash_list);
+                return refuse(problem, "%s:%d: more than %d hashes", name, number, max_hash_list);
             }
             references[reference_count++] = reference;
         }
@@ -129,30 +128,29 @@ bool listed_hash(int64_t frame, uint64_t& hash) {
     return reference != nullptr;
 }
 
-bool state_sound(int64_t frame, Message& why) {
+bool state_sound(int64_t frame, Text& why) {
     const CoreState state = core_state();
     const int32_t* const buffer = core_buffer();
     for (int32_t a : {state.angle_x, state.angle_y, state.angle_z}) {
-        if (a < 0 || a >= angle_steps)
-            return format(why, "frame %" PRId64 ": angle %d out of 0..4095", frame, a), false;
+        if (a < 0 || a >= angle_steps) return refuse(why, "frame %" PRId64 ": angle %d out of 0..4095", frame, a);
     }
     if (state.scene < 0 || state.scene > last_scene) {
-        return format(why, "frame %" PRId64 ": scene %d", frame, state.scene), false;
+        return refuse(why, "frame %" PRId64 ": scene %d", frame, state.scene);
     }
     for (int32_t i = 0; i < screen_pixels; ++i) {
         if (buffer[i] < 0 || buffer[i] > 0xFFFFFF) {
-            format(why, "frame %" PRId64 ": buffer word %d is 0x%08x", frame, i, static_cast<uint32_t>(buffer[i]));
-            return false;
+            return refuse(why, "frame %" PRId64 ": buffer word %d is 0x%08x", frame, i,
+                          static_cast<uint32_t>(buffer[i]));
         }
     }
     return true;
 }
 
-bool (*frame_check)(int64_t frame, Message& why) = state_sound;
+bool (*frame_check)(int64_t frame, Text& why) = state_sound;
 
 namespace {
 
-bool frame_path(Path& path, const char* dir, int64_t frame, const char* suffix) {
+bool frame_path(Text& path, const char* dir, int64_t frame, const char* suffix) {
     return format(path, "%s/frame-%06" PRId64 "%s", dir, frame, suffix);
 }
 
@@ -175,7 +173,7 @@ int32_t make_diff(uint8_t* reference, const uint8_t* actual) {
 }
 
 // A worker's part of a saved frame: its PNG encoded, its kept reference read
-// back and compared. It reads only its slot, never the settings.
+// back and compared. It reads only its slot, never the s.
 void prepare_frame(Slot& slot) {
     if (slot.encoded) slot.encoded_size = encode_png(slot.rgb, slot.encoded, slot.why);
     if (slot.reference) {
@@ -191,13 +189,12 @@ void prepare_frame(Slot& slot) {
 // written, or a broken invariant, ends the run.
 enum class Outcome { done, differs, failed };
 
-Outcome compare_frame(const Slot& slot) {
+Outcome compare_frame(const CaptureSettings& s, const Slot& slot) {
     const int64_t frame = slot.frame;
-    Path path, actual, diff;
-    if (!frame_path(path, settings.expect_dir, frame, ".png") ||
-        !frame_path(actual, settings.expect_dir, frame, ".actual.png") ||
-        !frame_path(diff, settings.expect_dir, frame, ".diff.png")) {
-        say("path too long in %s", settings.expect_dir);
+    Text path, actual, diff;
+    if (!frame_path(path, s.expect_dir, frame, ".png") || !frame_path(actual, s.expect_dir, frame, ".actual.png") ||
+        !frame_path(diff, s.expect_dir, frame, ".diff.png")) {
+        say("path too long in %s", s.expect_dir);
         return Outcome::differs;
     }
     const Reference* reference = reference_of(frame);
@@ -207,7 +204,7 @@ Outcome compare_frame(const Slot& slot) {
     const bool hash_matches = reference && reference->hash == hash;
     const int32_t differing = slot.differing;
     if (hash_matches && differing == 0 && !unreadable) return Outcome::done;
-    Message why;
+    Text why;
     const bool written =
         write_png(actual.text, slot.rgb, why) && (!picture_kept || write_png(diff.text, slot.reference, why));
     if (!reference) {
@@ -235,40 +232,40 @@ Outcome compare_frame(const Slot& slot) {
 }
 
 // The main thread's part of a saved frame, once a worker is done with it.
-Outcome write_frame(const Slot& slot) {
+Outcome write_frame(const CaptureSettings& s, const Slot& slot) {
     const int64_t frame = slot.frame;
-    Path path;
-    Message why;
-    if (settings.out_dir && !frame_path(path, settings.out_dir, frame, ".png")) {
-        say("cannot write frame %" PRId64 ": path too long in %s", frame, settings.out_dir);
+    Text path;
+    Text why;
+    if (s.out_dir && !frame_path(path, s.out_dir, frame, ".png")) {
+        say("cannot write frame %" PRId64 ": path too long in %s", frame, s.out_dir);
         return Outcome::failed;
     }
-    if (settings.out_dir && slot.encoded_size == 0) {
+    if (s.out_dir && slot.encoded_size == 0) {
         say("cannot write %s: %s", path.text, slot.why.text);
         return Outcome::failed;
     }
-    if (settings.out_dir && !write_file(path.text, slot.encoded, slot.encoded_size, why)) {
+    if (s.out_dir && !write_file(path.text, slot.encoded, slot.encoded_size, why)) {
         say("cannot write %s: %s", path.text, why.text);
         return Outcome::failed;
     }
     char line[64];
     const int length = std::snprintf(line, sizeof line, "frame-%06" PRId64 " %016" PRIx64 "\n", frame, slot.hash);
-    if (settings.hash_list && !atomic_write(hash_file, line, static_cast<size_t>(length), why)) {
-        say("cannot write %s: %s", settings.hash_list, why.text);
+    if (s.hash_list && !atomic_write(hash_file, line, static_cast<size_t>(length), why)) {
+        say("cannot write %s: %s", s.hash_list, why.text);
         return Outcome::failed;
     }
-    return settings.expect_dir ? compare_frame(slot) : Outcome::done;
+    return s.expect_dir ? compare_frame(s, slot) : Outcome::done;
 }
 
 // Writes the saved frames in flight, oldest first, until no more than `keep`
 // are left, waiting for the workers where needed, and then those already
 // done. Stops at the first failure.
-Outcome write_frames(int32_t keep) {
+Outcome write_frames(const CaptureSettings& s, int32_t keep) {
     Outcome outcome = Outcome::done;
     while (outcome != Outcome::failed) {
         const Slot* slot = jobs_oldest(jobs_in_flight() > keep);
         if (!slot) break;
-        outcome = std::max(outcome, write_frame(*slot));
+        outcome = std::max(outcome, write_frame(s, *slot));
         jobs_release();
     }
     return outcome;
@@ -276,103 +273,92 @@ Outcome write_frames(int32_t keep) {
 
 // A failure of a frame on this thread is told once the saved frames before
 // it are written: one of them may fail first, and the run stops at the first.
-Outcome fail_after_earlier(const Message& line) {
-    if (write_frames(0) != Outcome::failed) say("%s", line.text);
+Outcome fail_after_earlier(const CaptureSettings& s, const Text& line) {
+    if (write_frames(s, 0) != Outcome::failed) say("%s", line.text);
     return Outcome::failed;
 }
 
 // The in-memory picture's layout for the settings' depth and channel order,
 // its pixels not yet set. Rows are padded to whole 32-bit words.
-PixelLayout capture_layout() {
-    // The first channel from the top bits down, then green, then the last:
-    // 3-3-2, 5-6-5 or 8-8-8 bits.
-    struct Field {
-        uint8_t loss, shift;
-    };
-    Field top{0, 16}, middle{0, 8}, bottom{0, 0};
-    if (settings.depth == 1) {
-        top = {5, 5};
-        middle = {5, 2};
-        bottom = {6, 0};
-    }
-    if (settings.depth == 2) {
-        top = {3, 11};
-        middle = {2, 5};
-        bottom = {3, 0};
-    }
-    const Field red = settings.reversed ? bottom : top;
-    const Field blue = settings.reversed ? top : bottom;
+PixelLayout capture_layout(const CaptureSettings& s) {
+    // Loss and shift of the first channel from the top bits down, then of
+    // green, then of the last, for each depth: 3-3-2, 5-6-5, 8-8-8, x-8-8-8.
+    constexpr uint8_t fields[4][6] = {
+        {5, 5, 5, 2, 6, 0}, {3, 11, 2, 5, 3, 0}, {0, 16, 0, 8, 0, 0}, {0, 16, 0, 8, 0, 0}};
+    const uint8_t* f = fields[s.depth - 1];
+    const int first = s.reversed ? 4 : 0;
+    const int last = 4 - first;
     PixelLayout layout{};
-    layout.bytes_per_pixel = settings.depth;
-    layout.pitch = (screen_width * settings.depth + 3) / 4 * 4;
-    layout.red_loss = red.loss;
-    layout.red_shift = red.shift;
-    layout.green_loss = middle.loss;
-    layout.green_shift = middle.shift;
-    layout.blue_loss = blue.loss;
-    layout.blue_shift = blue.shift;
+    layout.bytes_per_pixel = s.depth;
+    layout.pitch = (screen_width * s.depth + 3) / 4 * 4;
+    layout.red_loss = f[first];
+    layout.red_shift = f[first + 1];
+    layout.green_loss = f[2];
+    layout.green_shift = f[3];
+    layout.blue_loss = f[last];
+    layout.blue_shift = f[last + 1];
     return layout;
 }
 
 // What follows a frame's drawing: the checks, the clip, the saved frame
 // handed to the workers, and the frames they are done with written.
-Outcome after_frame(int64_t frame, const PixelLayout& target) {
-    Message why, line;
-    if (settings.check && !frame_check(frame, why)) return fail_after_earlier(why);
-    const bool saving = frame_to_save(frame);
+Outcome after_frame(const CaptureSettings& s, int64_t frame, const PixelLayout& target) {
+    Text why, line;
+    if (s.check && !frame_check(frame, why)) return fail_after_earlier(s, why);
+    const bool saving = frame_to_save(s, frame);
     // A slot free for this frame.
-    Outcome outcome = saving ? write_frames(jobs_slots() - 1) : Outcome::done;
+    Outcome outcome = saving ? write_frames(s, jobs_slots() - 1) : Outcome::done;
     if (outcome == Outcome::failed) return outcome;
     uint8_t* const rgb = saving ? jobs_next().rgb : clip_rgb;
-    if (saving || settings.video) picture_rgb(target, rgb);
-    if (settings.video && !video_frame(rgb, why)) {
-        format(line, "cannot write %s: %s", settings.video, why.text);
-        return fail_after_earlier(line);
+    if (saving || s.video) picture_rgb(target, rgb);
+    if (s.video && !video_frame(rgb, why)) {
+        format(line, "cannot write %s: %s", s.video, why.text);
+        return fail_after_earlier(s, line);
     }
     if (saving) {
         jobs_next().frame = frame;
         jobs_next().hash = picture_hash(rgb);
         // The worker reads the reference from here, and no setting; a path
         // too long is told when the frame is compared.
-        Path& reference = jobs_next().reference_path;
-        if (settings.expect_dir && !frame_path(reference, settings.expect_dir, frame, ".png")) reference.text[0] = '\0';
+        Text& reference = jobs_next().reference_path;
+        if (s.expect_dir && !frame_path(reference, s.expect_dir, frame, ".png")) reference.text[0] = '\0';
         jobs_hand();
     }
-    return std::max(outcome, write_frames(jobs_slots()));
+    return std::max(outcome, write_frames(s, jobs_slots()));
 }
 
-Outcome run_frames() {
-    PixelLayout target = capture_layout();
+Outcome run_frames(const CaptureSettings& s) {
+    PixelLayout target = capture_layout(s);
     target.pixels = picture;
     start_core();
-    core_use_wide_vectors(!settings.narrow_vectors);
-    inputs_restart();
+    core_use_wide_vectors(!s.narrow_vectors);
+    inputs_restart(s);
     Outcome outcome = Outcome::done;
     frames_run = 0;
-    for (int64_t frame = 0; frame < settings.frames && outcome != Outcome::failed; ++frame) {
+    for (int64_t frame = 0; frame < s.frames && outcome != Outcome::failed; ++frame) {
         if (!frame_input(next_input(frame, nullptr))) break;
         frame_render();
         frame_present(target);
         frames_run = frame + 1;
-        outcome = std::max(outcome, after_frame(frame, target));
+        outcome = std::max(outcome, after_frame(s, frame, target));
     }
-    return outcome == Outcome::failed ? outcome : std::max(outcome, write_frames(0));
+    return outcome == Outcome::failed ? outcome : std::max(outcome, write_frames(s, 0));
 }
 
 // The clip is kept and the hash list takes its name only after a whole run;
 // a clip of no frames is no clip (some kinds cannot even be made so).
-Outcome finish_outputs(Outcome outcome) {
-    Message why;
+Outcome finish_outputs(const CaptureSettings& s, Outcome outcome) {
+    Text why;
     const bool empty = frames_run == 0;
     if (!video_finish(outcome != Outcome::failed && !empty, why)) {
-        say("cannot write %s: %s", settings.video, why.text);
+        say("cannot write %s: %s", s.video, why.text);
         outcome = Outcome::failed;
-    } else if (settings.video && empty && outcome != Outcome::failed) {
-        say("%s not written: the run ended before its first frame", settings.video);
+    } else if (s.video && empty && outcome != Outcome::failed) {
+        say("%s not written: the run ended before its first frame", s.video);
         outcome = Outcome::failed;
     }
     if (outcome == Outcome::done && hash_file.target && !atomic_commit(hash_file, why)) {
-        say("cannot write %s: %s", settings.hash_list, why.text);
+        say("cannot write %s: %s", s.hash_list, why.text);
         outcome = Outcome::failed;
     }
     atomic_abandon(hash_file);
@@ -391,43 +377,44 @@ void say(const char* form, ...) {
     std::fputc('\n', stderr);
 }
 
-bool prepare_capture() {
-    Message why;
-    if (settings.expect_dir && !(folder_ready(settings.expect_dir, false, problem) && read_references())) return false;
-    if (settings.video && !video_ready(settings.video, problem)) return false;
+bool prepare_capture(const CaptureSettings& s, Text& problem) {
+    Text why;
+    if (s.expect_dir && !(folder_ready(s.expect_dir, false, problem) && read_references(s.expect_dir, problem)))
+        return false;
+    if (s.video && !video_ready(s.video, problem)) return false;
     // The output folder first, as the hash list may go into it; taken away
     // again when the hash list cannot be made, so that bad input leaves nothing.
-    const bool out_existed = settings.out_dir && is_folder(settings.out_dir);
-    if (settings.out_dir && !folder_ready(settings.out_dir, true, problem)) return false;
-    if (settings.hash_list && !atomic_open(hash_file, settings.hash_list, why)) {
-        if (settings.out_dir && !out_existed) remove_folder(settings.out_dir);
-        return refuse("cannot write %s: %s", settings.hash_list, why.text);
+    const bool out_existed = s.out_dir && is_folder(s.out_dir);
+    if (s.out_dir && !folder_ready(s.out_dir, true, problem)) return false;
+    if (s.hash_list && !atomic_open(hash_file, s.hash_list, why)) {
+        if (s.out_dir && !out_existed) remove_folder(s.out_dir);
+        return refuse(problem, "cannot write %s: %s", s.hash_list, why.text);
     }
     return true;
 }
 
-int run_capture() {
-    Message why;
-    if (!jobs_start(settings.jobs, settings.out_dir != nullptr, settings.expect_dir != nullptr, prepare_frame, why)) {
+int run_capture(const CaptureSettings& s) {
+    Text why;
+    if (!jobs_start(s.jobs, s.out_dir != nullptr, s.expect_dir != nullptr, prepare_frame, why)) {
         say("%s", why.text);
         atomic_abandon(hash_file);
         return 1;
     }
-    if (settings.video && !video_start(settings.video, settings.fps, why)) {
-        say("cannot write %s: %s", settings.video, why.text);
+    if (s.video && !video_start(s.video, s.fps, why)) {
+        say("cannot write %s: %s", s.video, why.text);
         jobs_stop();
         atomic_abandon(hash_file);
         return 1;
     }
-    const Outcome outcome = run_frames();
+    const Outcome outcome = run_frames(s);
     jobs_stop();
-    return finish_outputs(outcome) == Outcome::done ? 0 : 1;
+    return finish_outputs(s, outcome) == Outcome::done ? 0 : 1;
 }
 
-int print_inputs() {
+int print_inputs(const CaptureSettings& s) {
     start_core();
-    inputs_restart();
-    for (int64_t frame = 0; frame < settings.frames; ++frame) {
+    inputs_restart(s);
+    for (int64_t frame = 0; frame < s.frames; ++frame) {
         if (!frame_input(next_input(frame, stdout))) break;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

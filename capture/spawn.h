@@ -18,12 +18,12 @@ const char* child_unavailable();
 
 // The first executable regular file of that name along PATH, as a shell
 // would find it.
-bool find_program(const char* name, Path& path);
+bool find_program(const char* name, Text& path);
 // Starts `program` with the null-ended `argv`. A child that stops reading
 // makes a later write fail (with EPIPE) instead of ending this program.
-bool child_start(Child& child, const char* program, const char* const* argv, Message& why);
+bool child_start(Child& child, const char* program, const char* const* argv, Text& why);
 // Returns 0, or the system's error number when the data could not be written.
 int child_write(Child& child, const void* data, size_t size);
 // Closes its input and waits for it. True when it exited with status 0;
 // otherwise `why` says how it ended, named `name`, with the last line it printed.
-bool child_wait(Child& child, const char* name, Message& why);
+bool child_wait(Child& child, const char* name, Text& why);

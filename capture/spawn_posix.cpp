@@ -19,14 +19,14 @@ extern char** environ;  // NOLINT(readability-redundant-declaration): unistd.h d
 namespace {
 
 // The last non-empty line the child printed, without its newline.
-void last_line(std::FILE* messages, Message& line) {
+void last_line(std::FILE* messages, Text& line) {
     line.text[0] = '\0';
     if (!messages || std::fflush(messages) != 0) return;
     Text tail;
     static_cast<void>(std::fseek(messages, 0, SEEK_END));
     const long size = std::ftell(messages);
-    static_cast<void>(std::fseek(messages, size >= path_size ? size - (path_size - 1) : 0, SEEK_SET));
-    size_t length = std::fread(tail.text, 1, path_size - 1, messages);
+    static_cast<void>(std::fseek(messages, size >= text_size ? size - (text_size - 1) : 0, SEEK_SET));
+    size_t length = std::fread(tail.text, 1, text_size - 1, messages);
     while (length > 0 && std::strchr("\n\r ", tail.text[length - 1])) --length;
     tail.text[length] = '\0';
     const char* start = std::strrchr(tail.text, '\n');
@@ -35,7 +35,7 @@ void last_line(std::FILE* messages, Message& line) {
 
 }  // namespace
 
-bool find_program(const char* name, Path& path) {
+bool find_program(const char* name, Text& path) {
     const char* search = std::getenv("PATH");
     if (!search) search = "/usr/local/bin:/usr/bin:/bin";
     for (const char* entry = search;;) {
@@ -50,7 +50,7 @@ bool find_program(const char* name, Path& path) {
     }
 }
 
-bool child_start(Child& child, const char* program, const char* const* argv, Message& why) {
+bool child_start(Child& child, const char* program, const char* const* argv, Text& why) {
     // Ignored here, so that a vanished child shows as EPIPE on the next write.
     static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
     child = Child{-1, -1, std::tmpfile()};
@@ -83,8 +83,7 @@ bool child_start(Child& child, const char* program, const char* const* argv, Mes
         close(ends[1]);
         static_cast<void>(std::fclose(child.messages));  // only read
         child.messages = nullptr;
-        format(why, "cannot start %s: %s", program, std::strerror(spawned));
-        return false;
+        return refuse(why, "cannot start %s: %s", program, std::strerror(spawned));
     }
     child.id = id;
     child.input = ends[1];
@@ -103,7 +102,7 @@ int child_write(Child& child, const void* data, size_t size) {
     return 0;
 }
 
-bool child_wait(Child& child, const char* name, Message& why) {
+bool child_wait(Child& child, const char* name, Text& why) {
     if (child.input >= 0) close(child.input);
     int status = 0;
     pid_t waited;
@@ -111,7 +110,7 @@ bool child_wait(Child& child, const char* name, Message& why) {
         waited = waitpid(child.id, &status, 0);
     } while (waited < 0 && errno == EINTR);
     const int error = errno;
-    Message line;
+    Text line;
     last_line(child.messages, line);
     if (child.messages) static_cast<void>(std::fclose(child.messages));  // only read
     child = Child{-1, -1, nullptr};

@@ -6,17 +6,13 @@ const char* child_unavailable() {
     return "--video is not available on Windows; save frames with --save and encode them with ffmpeg";
 }
 
-bool find_program(const char*, Path&) { return false; }
+bool find_program(const char* /*name*/, Text& /*path*/) { return false; }
 
-bool child_start(Child& child, const char*, const char* const*, Message& why) {
+bool child_start(Child& child, const char* /*program*/, const char* const* /*argv*/, Text& why) {
     child.id = -1;
-    format(why, "%s", child_unavailable());
-    return false;
+    return refuse(why, "%s", child_unavailable());
 }
 
-int child_write(Child&, const void*, size_t) { return 0; }
+int child_write(Child& /*child*/, const void* /*data*/, size_t /*size*/) { return 0; }
 
-bool child_wait(Child&, const char*, Message& why) {
-    format(why, "%s", child_unavailable());
-    return false;
-}
+bool child_wait(Child& /*child*/, const char* /*name*/, Text& why) { return refuse(why, "%s", child_unavailable()); }

@@ -42,7 +42,7 @@ const VideoFormat* format_of(const char* path) {
     return nullptr;
 }
 
-Path ffmpeg;
+Text ffmpeg;
 AtomicFile clip_file;
 Child encoder{-1, -1, nullptr};
 
@@ -50,21 +50,19 @@ Child encoder{-1, -1, nullptr};
 
 bool video_format_known(const char* path) { return format_of(path) != nullptr; }
 
-bool video_ready(const char* clip, Message& why) {
-    if (const char* reason = child_unavailable()) return format(why, "%s", reason), false;
+bool video_ready(const char* clip, Text& why) {
+    if (const char* reason = child_unavailable()) return refuse(why, "%s", reason);
     if (!find_program("ffmpeg", ffmpeg)) {
-        format(why, "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)");
-        return false;
+        return refuse(why, "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)");
     }
-    Message reason;
-    if (is_folder(clip)) return format(why, "%s: cannot write: it is a folder", clip), false;
+    Text reason;
+    if (is_folder(clip)) return refuse(why, "%s: cannot write: it is a folder", clip);
     // Making the temporary file is the surest sign that ffmpeg can write it.
     if (atomic_name(clip_file, clip, reason) && can_create(clip_file.temporary.text, reason)) return true;
-    format(why, "%s: cannot write: %s", clip, reason.text);
-    return false;
+    return refuse(why, "%s: cannot write: %s", clip, reason.text);
 }
 
-bool video_start(const char* clip, int32_t fps, Message& why) {
+bool video_start(const char* clip, int32_t fps, Text& why) {
     const VideoFormat* format = format_of(clip);
     char rate[16];
     char size[32];
@@ -82,7 +80,7 @@ bool video_start(const char* clip, int32_t fps, Message& why) {
     return child_start(encoder, ffmpeg.text, argv, why);
 }
 
-bool video_frame(const uint8_t* rgb, Message& why) {
+bool video_frame(const uint8_t* rgb, Text& why) {
     const int error = child_write(encoder, rgb, screen_pixels * 3);
     if (error == 0) return true;
     // A broken pipe means ffmpeg has gone: its own account says why.
@@ -93,17 +91,16 @@ bool video_frame(const uint8_t* rgb, Message& why) {
     return false;
 }
 
-bool video_finish(bool keep, Message& why) {
+bool video_finish(bool keep, Text& why) {
     if (encoder.id < 0) return true;
     const bool encoded = child_wait(encoder, "ffmpeg", why);
     if (!keep || !encoded) {
         atomic_abandon(clip_file);
         return !keep;
     }
-    Message reason;
+    Text reason;
     if (!atomic_commit(clip_file, reason)) {
-        format(why, "%s: %s", clip_file.temporary.text, reason.text);
-        return false;
+        return refuse(why, "%s: %s", clip_file.temporary.text, reason.text);
     }
     return true;
 }

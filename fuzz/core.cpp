@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!frame_input(input)) break;
         frame_render();
         frame_present(target);
-        Message why;
+        Text why;
         FUZZ_ASSERT(state_sound(static_cast<int64_t>(f), why), "%s", why.text);
     }
     return 0;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -21,3 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
             std::abort();                                                                           \
         }                                                                                           \
     } while (0)
+
+// The line a refusal names: N in "fuzz:N: cause", or -1 when it names none.
+inline long long refused_line(const char* refusal) {
+    if (std::strncmp(refusal, "fuzz:", 5) != 0) return -1;
+    char* end = nullptr;
+    const long long line = std::strtoll(refusal + 5, &end, 10);
+    return end != refusal + 5 && *end == ':' ? line : -1;
+}

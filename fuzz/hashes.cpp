@@ -14,6 +14,9 @@
 
 namespace {
 
+// Why the last parse refused.
+Text problem;
+
 struct Reading {
     int64_t bad_line;                   // 0 when every line is good
     std::map<int64_t, uint64_t> first;  // each frame's first hash
@@ -49,12 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // address sanitizer see a read past the end.
     const std::string text(reinterpret_cast<const char*>(data), size);
     const Reading reading = second_reading(text);
-    const bool accepted = parse_hash_list(text.data(), size, "fuzz");
+    const bool accepted = parse_hash_list(text.data(), size, "fuzz", problem);
     FUZZ_ASSERT(accepted == (reading.bad_line == 0), "the parser says '%s', the second reading line %" PRId64,
                 accepted ? "accepted" : problem.text, reading.bad_line);
     if (!accepted) {
-        long long line = 0;
-        FUZZ_ASSERT(std::sscanf(problem.text, "fuzz:%lld:", &line) == 1 && line == reading.bad_line,
+        FUZZ_ASSERT(refused_line(problem.text) == reading.bad_line,
                     "refusal '%s', the second reading refuses line %" PRId64, problem.text, reading.bad_line);
         FUZZ_ASSERT(std::strchr(problem.text, '\n') == nullptr, "a refusal of several lines: %s", problem.text);
         return 0;
@@ -64,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_ASSERT(listed_hash(frame, listed) && listed == hash,
                     "frame %" PRId64 ": listed %016" PRIx64 ", its first line says %016" PRIx64, frame, listed, hash);
         for (const int64_t other : {frame - 1, frame + 1}) {
-            FUZZ_ASSERT(reading.first.count(other) != 0 || !listed_hash(other, listed),
+            FUZZ_ASSERT(reading.first.contains(other) || !listed_hash(other, listed),
                         "frame %" PRId64 " has a hash but no line", other);
         }
     }

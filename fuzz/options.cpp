@@ -10,6 +10,10 @@
 
 namespace {
 
+// What the last parse chose, or why it refused.
+CaptureSettings settings;
+Text problem;
+
 constexpr size_t max_words = 64;
 
 // The settings an accepted parse may leave.
@@ -27,7 +31,7 @@ void check_settings() {
                     "save range %d: %lld-%lld/%lld of %lld frames", r, static_cast<long long>(s.save_first[r]),
                     static_cast<long long>(s.save_last[r]), static_cast<long long>(s.save_step[r]),
                     static_cast<long long>(s.frames));
-        FUZZ_ASSERT(frame_to_save(s.save_first[r]), "range %d's first frame is not saved", r);
+        FUZZ_ASSERT(frame_to_save(s, s.save_first[r]), "range %d's first frame is not saved", r);
     }
     // Something to do: frames written, compared or hashed, or the list printed.
     FUZZ_ASSERT(s.out_dir || s.expect_dir || s.hash_list || s.print_inputs, "no output at all");
@@ -57,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int argc = static_cast<int>(argv.size());
     argv.push_back(nullptr);
 
-    const int status = parse_options(argc, argv.data());
+    const int status = parse_options(argc, argv.data(), settings, problem);
     FUZZ_ASSERT(status >= 0 && status <= 2, "status %d", status);
     const std::string why = problem.text;
     if (status == 2) {
@@ -69,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (status == 0) check_settings();
     const CaptureSettings first = settings;
     // getopt_long keeps state between calls; the parser must start afresh.
-    const int again = parse_options(argc, argv.data());
+    const int again = parse_options(argc, argv.data(), settings, problem);
     FUZZ_ASSERT(again == status && why == problem.text, "second parse: %d '%s', first: %d '%s'", again, problem.text,
                 status, why.c_str());
     const CaptureSettings& s = settings;

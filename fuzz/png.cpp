@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::vector<uint8_t> rgb(rgb_size), again(rgb_size), encoded(png_capacity);
-    Message why;
+    Text why;
     // Exactly `size` bytes, so that a read past the end shows.
     const std::vector<uint8_t> bytes(data, data + size);
     if (!decode_png(bytes.data(), size, rgb.data(), why)) {

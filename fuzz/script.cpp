@@ -19,6 +19,10 @@
 
 namespace {
 
+// The settings the inputs run with (a script, as many frames as any), and why a parse refused.
+CaptureSettings settings;
+Text problem;
+
 struct Taken {
     int64_t frame;
     Input input;
@@ -40,13 +44,13 @@ Listed list_inputs() {
     Listed listed;
     // frame_input decides only whether the run goes on, from the input's kind
     // alone: the core needs no fresh start here (it takes a while).
-    inputs_restart();
+    inputs_restart(settings);
     int32_t waiting = 0;  // inputs in the queue
     int32_t due = 0;      // the next script event not yet queued
     size_t seen = 0;      // listing bytes counted
     for (int64_t frame = 0; frame < settings.frames;) {
         const Input input = next_input(frame, listing);
-        std::fflush(listing);
+        static_cast<void>(std::fflush(listing));  // a memory stream: nothing to lose
         for (; seen < length; ++seen) waiting += buffer[seen] == '\n';
         if (waiting > 0) --waiting;
         while (due < script_count && script_events[due].frame <= frame) ++due;
@@ -59,7 +63,7 @@ Listed list_inputs() {
         }
         if (waiting == 0 && due == script_count) break;
     }
-    std::fclose(listing);
+    static_cast<void>(std::fclose(listing));
     listed.listing.assign(buffer, length);
     std::free(buffer);
     return listed;
@@ -131,17 +135,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings = CaptureSettings{};
     settings.frames = max_frames;
     const int64_t bad_line = first_bad_line(text.substr(0, std::strlen(text.c_str())));
-    const bool accepted = parse_script_text(name, text.c_str());
+    const bool accepted = parse_script_text(name, text.c_str(), problem);
     FUZZ_ASSERT(accepted == (bad_line == 0), "the parser says '%s', the second reading line %" PRId64,
                 accepted ? "accepted" : problem.text, bad_line);
     if (!accepted) {
         int64_t lines = 1;
         for (const char* c = text.c_str(); *c; ++c) lines += *c == '\n';
-        long long line = 0;
-        int used = 0;
-        const bool named = std::sscanf(problem.text, "fuzz:%lld:%n", &line, &used) == 1 && used > 0;
-        FUZZ_ASSERT(named && line >= 1 && line <= lines, "refusal '%s' names no line in 1..%" PRId64, problem.text,
-                    lines);
+        const long long line = refused_line(problem.text);
+        FUZZ_ASSERT(line >= 1 && line <= lines, "refusal '%s' names no line in 1..%" PRId64, problem.text, lines);
         FUZZ_ASSERT(line == bad_line, "refusal '%s', the second reading refuses line %" PRId64, problem.text, bad_line);
         FUZZ_ASSERT(std::strchr(problem.text, '\n') == nullptr, "a refusal of several lines: %s", problem.text);
         return 0;
@@ -152,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (char c : first.listing) lines += c == '\n';
     FUZZ_ASSERT(lines <= events, "%" PRId64 " inputs listed from %d events", lines, events);
 
-    const bool parsed = parse_script_text("listing", first.listing.c_str());
+    const bool parsed = parse_script_text("listing", first.listing.c_str(), problem);
     FUZZ_ASSERT(parsed, "the listing is no script: %s\n%s", problem.text, first.listing.c_str());
     FUZZ_ASSERT(script_count == lines, "%d events parsed from %" PRId64 " lines", script_count, lines);
     const Listed second = list_inputs();

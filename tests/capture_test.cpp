@@ -25,13 +25,17 @@
 
 namespace {
 
+// What the last parse chose, or why it refused.
+CaptureSettings settings;
+Text problem;
+
 // The words outlive the call, as argv does: settings point into them.
 int parse(std::vector<std::string> words) {
     static std::vector<std::string> kept;
     kept = std::move(words);
     std::vector<char*> argv{const_cast<char*>("ringfield-capture")};
     for (auto& w : kept) argv.push_back(w.data());
-    return parse_options(static_cast<int>(argv.size()), argv.data());
+    return parse_options(static_cast<int>(argv.size()), argv.data(), settings, problem);
 }
 
 // A comment longer than any line buffer, so that a reader taking lines in pieces miscounts them.
@@ -39,8 +43,8 @@ const std::string long_comment = "#" + std::string(300, 'c') + "\n";
 
 TEST(CaptureInput, GoodScriptAndOptions) {
     ASSERT_TRUE(parse_script_text(
-        "s",
-        (long_comment + "\n0 motion 1 2 # first\r\n0\tbutton\n  7 key\n7 motion 65535 0\n9 quit\n9 none").c_str()));
+        "s", (long_comment + "\n0 motion 1 2 # first\r\n0\tbutton\n  7 key\n7 motion 65535 0\n9 quit\n9 none").c_str(),
+        problem));
     ASSERT_EQ(script_count, 6);
     const ScriptEvent want[] = {{0, {InputKind::motion, 1, 2}}, {0, {InputKind::button, 0, 0}},
                                 {7, {InputKind::key, 0, 0}},    {7, {InputKind::motion, 65535, 0}},
@@ -60,7 +64,9 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_STREQ(settings.expect_dir, "e");
     EXPECT_EQ(settings.out_dir, nullptr);
     for (int64_t f = 0; f < 50; ++f)
-        EXPECT_EQ(frame_to_save(f), f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34) << f;
+        EXPECT_EQ(frame_to_save(settings, f),
+                  f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34)
+            << f;
     EXPECT_EQ(settings.fps, 60);
     EXPECT_EQ(settings.video, nullptr);
     // A clip saves no frame unless asked to.
@@ -69,15 +75,15 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_STREQ(settings.video, "a/b.c.WebM");
     EXPECT_EQ(settings.save_count, 0);
     ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
-    EXPECT_TRUE(frame_to_save(4));
-    EXPECT_FALSE(frame_to_save(8));
+    EXPECT_TRUE(frame_to_save(settings, 4));
+    EXPECT_FALSE(frame_to_save(settings, 8));
     // The defaults: 900 frames at 2 bytes, the last one saved into the current folder.
     ASSERT_EQ(parse({}), 0);
     EXPECT_EQ(settings.frames, 900);
     EXPECT_EQ(settings.depth, 2);
     EXPECT_FALSE(settings.reversed);
     EXPECT_STREQ(settings.out_dir, ".");
-    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_to_save(f), f == 899) << f;
+    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_to_save(settings, f), f == 899) << f;
     ASSERT_EQ(parse({"--save", "none", "--out", "o"}), 0);
     EXPECT_EQ(settings.save_count, 0);
     // --help and --version print and run nothing.
@@ -99,14 +105,14 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_TRUE(settings.narrow_vectors);
     std::string most;
     for (int i = 0; i < 100000; ++i) most += "7 none\n";
-    ASSERT_TRUE(parse_script_text("s", most.c_str()));
+    ASSERT_TRUE(parse_script_text("s", most.c_str(), problem));
     EXPECT_EQ(script_count, 100000);
     // A hash list as other tools may have kept it: CR LF, tabs, capitals, seven digits, no last line end; a
     // frame's first line counts.
     const std::string hashes = long_comment +
                                "frame-000009 00000000000000ff\r\n\n \t\r\nframe-1000000\t0123456789ABCDEF  \n"
                                "frame-000003 fedcba9876543210\nframe-000009 0000000000000001";
-    ASSERT_TRUE(parse_hash_list(hashes.data(), hashes.size(), "h"));
+    ASSERT_TRUE(parse_hash_list(hashes.data(), hashes.size(), "h", problem));
     const struct {
         int64_t frame;
         bool listed;
@@ -127,7 +133,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         const char* script;
         std::vector<std::string> args;
         const char* problem;
-        std::string hashes = "";  // a hash list to parse instead, when not empty
+        std::string hashes{};  // a hash list to parse instead, when not empty
     } cases[] = {
         {"# c\n1 key\nx motion 1 2", {}, "f:3: bad frame number 'x'"},
         {"5 # only a comment", {}, "f:1: missing event after the frame number"},
@@ -206,16 +212,16 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--jobs", "65"}, "--jobs: bad count '65' (1..64)"},
         {nullptr, {"--jobs", "2x"}, "--jobs: bad count '2x' (1..64)"}};
     for (const auto& c : cases) {
-        EXPECT_TRUE(!c.hashes.empty() ? !parse_hash_list(c.hashes.data(), c.hashes.size(), "h")
-                    : c.script        ? !parse_script_text("f", c.script)
+        EXPECT_TRUE(!c.hashes.empty() ? !parse_hash_list(c.hashes.data(), c.hashes.size(), "h", problem)
+                    : c.script        ? !parse_script_text("f", c.script, problem)
                                       : parse(c.args) == 2)
             << c.problem;
         EXPECT_STREQ(problem.text, c.problem);
     }
     // A path that does not fit is told, never cut short into another name.
     Text path;
-    EXPECT_TRUE(format(path, "%s", std::string(path_size - 1, 'p').c_str()));
-    EXPECT_FALSE(format(path, "%s", std::string(path_size, 'p').c_str()));
+    EXPECT_TRUE(format(path, "%s", std::string(text_size - 1, 'p').c_str()));
+    EXPECT_FALSE(format(path, "%s", std::string(text_size, 'p').c_str()));
 }
 
 namespace fs = std::filesystem;
@@ -233,7 +239,7 @@ Ran run_in(const std::string& dir, const std::string& lines, const std::string& 
     const int status = std::system((command + " 2>'" + err + "'").c_str());
     Ran ran{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
             std::string(std::istreambuf_iterator<char>(std::ifstream(err).rdbuf()), {})};
-    std::remove(err.c_str());
+    static_cast<void>(std::remove(err.c_str()));
     return ran;
 }
 
@@ -247,7 +253,7 @@ std::set<std::string> tree(const std::string& dir) {
 }
 
 std::string contents(const std::string& path) {
-    return std::string(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {});
+    return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 // More workers than cores, so that frames finish out of order.
@@ -278,7 +284,7 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
                                ", expected 0123456789abcdef (ref/hashes.txt)\n"
                                "  actual:   ref/frame-000002.actual.png (no expected picture kept for this frame)\n");
     std::vector<uint8_t> rgb(640 * 480 * 3);
-    Message why;
+    Text why;
     ASSERT_TRUE(read_png((root + "/ref/frame-000002.actual.png").c_str(), rgb.data(), why));
     EXPECT_EQ(picture_hash(rgb.data()), std::stoull(hash, nullptr, 16));
     EXPECT_EQ(tree(root), (std::set<std::string>{"ref", "ref/hashes.txt", "ref/frame-000002.actual.png"}));
@@ -322,7 +328,7 @@ TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
     fs::remove_all(root);
     fs::create_directories(root);
     std::vector<uint8_t> rgb(640 * 480 * 3, 77), encoded(png_capacity);
-    Message why;
+    Text why;
     const size_t size = encode_png(rgb.data(), encoded.data(), why);
     ASSERT_GT(size, 1000u);
     const std::string good(encoded.begin(), encoded.begin() + static_cast<std::ptrdiff_t>(size));
@@ -372,7 +378,7 @@ TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
         }
         // The same from memory, for what a file holds.
         if (c.bytes.empty()) continue;
-        Message in_memory;
+        Text in_memory;
         EXPECT_EQ(decode_png(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), read.data(), in_memory),
                   c.what == std::string("picture"));
         EXPECT_STREQ(in_memory.text, c.in_memory ? c.in_memory : c.why);
@@ -388,14 +394,14 @@ TEST(CaptureTool, NarrowVectorsRunTheSixteenByteCode) {
         std::vector<std::string> words{"--frames", "3", "--save", "none", "--check", "--jobs", "1"};
         if (narrow) words.push_back("--narrow-vectors");
         ASSERT_EQ(parse(words), 0);
-        ASSERT_TRUE(load_script() && prepare_capture());
+        ASSERT_TRUE(load_script(settings, problem) && prepare_capture(settings, problem));
         frames_wide = frames_checked = 0;
-        frame_check = [](int64_t frame, Message& why) {
+        frame_check = [](int64_t frame, Text& why) {
             frames_wide += wide_vectors_used();
             ++frames_checked;
             return state_sound(frame, why);
         };
-        EXPECT_EQ(run_capture(), 0);
+        EXPECT_EQ(run_capture(settings), 0);
         frame_check = state_sound;
         EXPECT_EQ(frames_checked, 3);
         EXPECT_EQ(frames_wide, !narrow && wide_vectors_supported() ? 3 : 0);
@@ -441,13 +447,13 @@ TEST(CaptureTool, BrokenInvariantEndsTheRun) {
         ASSERT_EQ(parse({"--frames", "6", "--save", "0-5", "--check", "--jobs", jobs, "--out", root, "--hash-list",
                          root + "/h"}),
                   0);
-        ASSERT_TRUE(load_script() && prepare_capture());
-        frame_check = [](int64_t frame, Message& why) {
+        ASSERT_TRUE(load_script(settings, problem) && prepare_capture(settings, problem));
+        frame_check = [](int64_t frame, Text& why) {
             return frame < 3 ? state_sound(frame, why)
                              : (format(why, "frame %d broke", static_cast<int>(frame)), false);
         };
         testing::internal::CaptureStderr();
-        EXPECT_EQ(run_capture(), 1);
+        EXPECT_EQ(run_capture(settings), 1);
         frame_check = state_sound;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "ringfield-capture: frame 3 broke\n");
         EXPECT_EQ(tree(root), (std::set<std::string>{"frame-000000.png", "frame-000001.png", "frame-000002.png"}));

@@ -28,7 +28,7 @@ struct Ran {
 
 // A fresh, empty folder for one test.
 std::string fresh_folder(const std::string& name) {
-    const std::string dir = testing::TempDir() + "video_" + name + "_" + std::to_string(getpid());
+    std::string dir = testing::TempDir() + "video_" + name + "_" + std::to_string(getpid());
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
@@ -40,7 +40,7 @@ Ran run_tool(const std::string& dir, const std::string& args, const std::string&
     const int status = std::system((env + " " CAPTURE_TOOL " " + args + " 2>" + err_path).c_str());
     Ran ran{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
             std::string(std::istreambuf_iterator<char>(std::ifstream(err_path).rdbuf()), {})};
-    std::remove(err_path.c_str());
+    static_cast<void>(std::remove(err_path.c_str()));
     return ran;
 }
 
@@ -97,8 +97,8 @@ TEST(CaptureVideo, LosslessClipMatchesThePngFrames) {
         std::string previous;
         for (int frame : {0, 6, 11}) {
             char name[64];
-            std::snprintf(name, sizeof name, "/frame-%06d.png", frame);
-            Message why;
+            static_cast<void>(std::snprintf(name, sizeof name, "/frame-%06d.png", frame));
+            Text why;
             ASSERT_TRUE(read_png((dir + name).c_str(), png.data(), why)) << name;
             const std::string decoded = frames.substr(frame * frame_bytes, frame_bytes);
             EXPECT_TRUE(decoded == std::string(png.begin(), png.end())) << "frame " << frame << " differs";
@@ -137,7 +137,7 @@ TEST(CaptureVideo, LossyClipsHoldEveryFrameRun) {
     EXPECT_EQ(ran.err, "ringfield-capture: " + dir + "/empty.mp4 not written: the run ended before its first frame\n");
     EXPECT_EQ(entries(dir).count("empty.mp4") + entries(dir).count("empty.mp4.part"), 0u);
     fs::remove_all(dir);
-    std::remove((dir + ".txt").c_str());
+    static_cast<void>(std::remove((dir + ".txt").c_str()));
 }
 
 }  // namespace
