@@ -22,6 +22,7 @@
 #include "capture/png.h"
 #include "capture/run.h"
 #include "raster/vectors.h"
+#include "tests/programs.h"
 
 namespace {
 
@@ -126,97 +127,73 @@ TEST(CaptureInput, GoodScriptAndOptions) {
 }
 
 TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
-    const std::string after_long_comment = long_comment + "1 key\nx motion 1 2";
     std::string too_many;
     for (int i = 0; i <= 100000; ++i) too_many += "7 none\n";
+    const std::string after_long_comment = long_comment + "1 key\nx motion 1 2";
+    const std::string hashes_after_long_comment = long_comment + "\nframe-00001 0123456789abcdef";
+    const std::string bad_item = "' (expected N, A-B or A-B/S with A <= B and S >= 1)";
+    std::string more_than_64 = "0";
+    for (int i = 0; i < 64; ++i) more_than_64 += ",0";
+    // Each row: a script, or a hash list when `hashes` is set, or else options; and the one line of refusal.
+    // Hash lists of every other wrong form are the hash reader's fuzzing corpus, replayed by fuzz_replay_hashes.
+    // clang-format off
     const struct {
         const char* script;
         std::vector<std::string> args;
-        const char* problem;
-        std::string hashes{};  // a hash list to parse instead, when not empty
+        std::string problem;
+        const std::string* hashes = nullptr;
     } cases[] = {
         {"# c\n1 key\nx motion 1 2", {}, "f:3: bad frame number 'x'"},
+        {after_long_comment.c_str(), {}, "f:3: bad frame number 'x'"},
         {"5 # only a comment", {}, "f:1: missing event after the frame number"},
         {"5 Key 1", {}, "f:1: unknown event (expected motion, button, key, quit or none): 'Key'"},
         {"5 motion 65536 0", {}, "f:1: bad X (0..65535) '65536'"},
+        {"5 motion 0 65536", {}, "f:1: bad Y (0..65535) '65536'"},
+        {"5 motion 7", {}, "f:1: motion needs X and Y"},
         {"5 button now", {}, "f:1: unexpected word 'now'"},
         {"10 key\n\n5 key", {}, "f:3: frame goes back in time: '5'"},
-        {after_long_comment.c_str(), {}, "f:3: bad frame number 'x'"},
-        {nullptr,
-         {},
-         "h:3: expected 'frame-NNNNNN' and 16 hex digits",
-         long_comment + "\nframe-00001 0123456789abcdef"},
-        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcde\n"},
-        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdef0"},
-        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdeg"},
-        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789ABCDEG"},
-        {nullptr,
-         {},
-         "h:2: expected 'frame-NNNNNN' and 16 hex digits",
-         "\nframe-000001 0123456789\x10\x11\x12\x13\x14\x15"},
-        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-0000010123456789abcdef"},
-        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-000001 0123456789abcdef x"},
-        {nullptr,
-         {},
-         "h:1: expected 'frame-NNNNNN' and 16 hex digits",
-         std::string("frame-000001 0123456789abcdef\0", 30)},
-        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", std::string("\0\n", 2)},
-        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "frame-100000001 0123456789abcdef"},
-        {nullptr, {}, "h:1: expected 'frame-NNNNNN' and 16 hex digits", "Frame-000001 0123456789abcdef"},
-        {too_many.c_str(), {}, "f:100001: too many events (at most 100000)"},
         {"5 key\n10 key\n7 key", {}, "f:3: frame goes back in time: '7'"},  // against the previous event
+        {too_many.c_str(), {}, "f:100001: too many events (at most 100000)"},
+        {nullptr, {}, "h:3: expected 'frame-NNNNNN' and 16 hex digits", &hashes_after_long_comment},
         {nullptr, {"--frams", "5"}, "unknown option '--frams' (see --help)"},
         {nullptr, {"--frames", "5", "x"}, "unknown option 'x' (see --help)"},
         {nullptr, {"--f", "5"}, "ambiguous option '--f' (see --help)"},
         {nullptr, {"--check=yes"}, "--check takes no value"},
         {nullptr, {"--narrow-vectors=1"}, "--narrow-vectors takes no value"},
         {nullptr, {"--depth", "2", "--fr"}, "--frames needs a value"},
-        {nullptr,
-         {"--print-inputs", "--out", "o"},
-         "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check"},
+        {nullptr, {"--print-inputs", "--out", "o"}, "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check"},
         {nullptr, {"--frames", "0"}, "--frames: bad count '0' (1..100000000)"},
         {nullptr, {"--frames", "100000001"}, "--frames: bad count '100000001' (1..100000000)"},
         {nullptr, {"--frames", "+5"}, "--frames: bad count '+5' (1..100000000)"},
         {nullptr, {"--random", "4294967296"}, "--random: bad seed '4294967296' (0..4294967295)"},
-        {nullptr,
-         {"--save",
-          "0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,"
-          "0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4"},
-         "--save: more than 64 items"},
+        {nullptr, {"--random", ""}, "--random: bad seed '' (0..4294967295)"},
+        {nullptr, {"--save", more_than_64}, "--save: more than 64 items"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
-        {nullptr, {"--random", ""}, "--random: bad seed '' (0..4294967295)"},
-        {nullptr, {"--save", "-5"}, "--save: bad item '-5' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
-        {nullptr, {"--save", "2,,4"}, "--save: bad item '' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
-        {nullptr, {"--save", "9-3"}, "--save: bad item '9-3' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
-        {nullptr, {"--save", "1,3-9/0"}, "--save: bad item '3-9/0' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
-        {nullptr, {"--save", "5/2"}, "--save: bad item '5/2' (expected N, A-B or A-B/S with A <= B and S >= 1)"},
+        {nullptr, {"--save", "-5"}, "--save: bad item '-5" + bad_item},
+        {nullptr, {"--save", "2,,4"}, "--save: bad item '" + bad_item},
+        {nullptr, {"--save", "9-3"}, "--save: bad item '9-3" + bad_item},
+        {nullptr, {"--save", "1,3-9/0"}, "--save: bad item '3-9/0" + bad_item},
+        {nullptr, {"--save", "5/2"}, "--save: bad item '5/2" + bad_item},
         {nullptr, {"--frames", "100", "--save", "100"}, "--save: frame 100 is past the last frame 99"},
         {nullptr, {"--random", "1", "--script", "s"}, "--script and --random cannot be combined"},
-        {nullptr,
-         {"--frames", "100001", "--save", "0-100000", "--hash-list", "h"},
-         "--hash-list: more than 100000 frames to save (--expect reads at most 100000 hashes)"},
-        {nullptr,
-         {"--frames", "100001", "--save", "0-99999,50000-100000/2", "--hash-list", "h"},
-         "--hash-list: more than 100000 frames to save (--expect reads at most 100000 hashes)"},
-        {nullptr,
-         {"--video", "a.webm.txt"},
-         "--video: unknown kind of clip 'a.webm.txt' (the name must end in .webm, .mp4, .mkv or .apng)"},
-        {nullptr,
-         {"--video", "a.mkv/b"},
-         "--video: unknown kind of clip 'a.mkv/b' (the name must end in .webm, .mp4, .mkv or .apng)"},
+        {nullptr, {"--frames", "100001", "--save", "0-100000", "--hash-list", "h"}, "--hash-list: more than 100000 frames to save (--expect reads at most 100000 hashes)"},
+        {nullptr, {"--frames", "100001", "--save", "0-99999,50000-100000/2", "--hash-list", "h"}, "--hash-list: more than 100000 frames to save (--expect reads at most 100000 hashes)"},
+        {nullptr, {"--video", "a.webm.txt"}, "--video: unknown kind of clip 'a.webm.txt' (the name must end in .webm, .mp4, .mkv or .apng)"},
+        {nullptr, {"--video", "a.mkv/b"}, "--video: unknown kind of clip 'a.mkv/b' (the name must end in .webm, .mp4, .mkv or .apng)"},
         {nullptr, {"--video", "a.mkv", "--fps", "1001"}, "--fps: bad frame rate '1001' (1..1000)"},
         {nullptr, {"--video", "a.mkv", "--fps", "-5"}, "--fps: bad frame rate '-5' (1..1000)"},
         {nullptr, {"--fps", "30"}, "--fps needs --video"},
         {nullptr, {"--jobs", "0"}, "--jobs: bad count '0' (1..64)"},
         {nullptr, {"--jobs", "65"}, "--jobs: bad count '65' (1..64)"},
         {nullptr, {"--jobs", "2x"}, "--jobs: bad count '2x' (1..64)"}};
+    // clang-format on
     for (const auto& c : cases) {
-        EXPECT_TRUE(!c.hashes.empty() ? !parse_hash_list(c.hashes.data(), c.hashes.size(), "h", problem)
-                    : c.script        ? !parse_script_text("f", c.script, problem)
-                                      : parse(c.args) == 2)
+        EXPECT_TRUE(c.hashes   ? !parse_hash_list(c.hashes->data(), c.hashes->size(), "h", problem)
+                    : c.script ? !parse_script_text("f", c.script, problem)
+                               : parse(c.args) == 2)
             << c.problem;
-        EXPECT_STREQ(problem.text, c.problem);
+        EXPECT_EQ(problem.text, c.problem);
     }
     // A path that does not fit is told, never cut short into another name.
     Text path;
@@ -226,34 +203,9 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
 
 namespace fs = std::filesystem;
 
-struct Ran {
-    int status;  // exit status, or -1 when the tool did not exit normally
-    std::string err;
-};
-
-// Runs shell lines in `dir`, the last of them starting the tool with `args`, keeping its standard error.
-// Untranslated messages from every command.
+// Shell lines in `dir`, the last of them starting the tool with `args`.
 Ran run_in(const std::string& dir, const std::string& lines, const std::string& args) {
-    const std::string err = dir + ".err";
-    const std::string command = "cd '" + dir + "'\nexport LC_ALL=C\n" + lines + "\nexec " CAPTURE_TOOL " " + args;
-    const int status = std::system((command + " 2>'" + err + "'").c_str());
-    Ran ran{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-            std::string(std::istreambuf_iterator<char>(std::ifstream(err).rdbuf()), {})};
-    static_cast<void>(std::remove(err.c_str()));
-    return ran;
-}
-
-// Every path under `dir`, relative to it.
-std::set<std::string> tree(const std::string& dir) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        names.insert(fs::relative(entry.path(), dir).string());
-    }
-    return names;
-}
-
-std::string contents(const std::string& path) {
-    return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
+    return run_shell(dir, lines + "\nexec " CAPTURE_TOOL " " + args);
 }
 
 // More workers than cores, so that frames finish out of order.
@@ -262,11 +214,10 @@ const std::string many_jobs =
 
 // A frame differing from its reference fails the run, names the frame and keeps its picture beside the references.
 TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
-    const std::string root = testing::TempDir() + "capture_expect_" + std::to_string(getpid());
-    fs::remove_all(root);
+    const std::string root = fresh_folder("capture_expect");
     fs::create_directories(root + "/ref");
     ASSERT_EQ(run_in(root, "", "--frames 3 --save 1,2 --hash-list ref/hashes.txt").status, 0);
-    std::string hashes(std::istreambuf_iterator<char>(std::ifstream(root + "/ref/hashes.txt").rdbuf()), {});
+    std::string hashes = contents(root + "/ref/hashes.txt");
     ASSERT_EQ(hashes.size(), 60u);
     // The longest list the tool writes, its last line the one that counts: the first of a frame's lines counts.
     std::string longest;
@@ -324,30 +275,14 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
 // A reference picture that is there but cannot be read says what is wrong with it; a header claiming a huge
 // picture is refused before its pixels are reserved or read.
 TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
-    const std::string root = testing::TempDir() + "capture_png_" + std::to_string(getpid()), path = root + "/f.png";
-    fs::remove_all(root);
-    fs::create_directories(root);
+    const std::string root = fresh_folder("capture_png"), path = root + "/f.png";
     std::vector<uint8_t> rgb(640 * 480 * 3, 77), encoded(png_capacity);
     Text why;
     const size_t size = encode_png(rgb.data(), encoded.data(), why);
     ASSERT_GT(size, 1000u);
     const std::string good(encoded.begin(), encoded.begin() + static_cast<std::ptrdiff_t>(size));
-    // The signature and a header chunk of the given size, its check sum right.
-    const auto header = [](uint32_t width, uint32_t height) {
-        std::string chunk = "IHDR";
-        for (uint32_t v : {width, height})
-            for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(v >> shift);
-        chunk += std::string("\x08\x02\x00\x00\x00", 5);
-        uint32_t crc = 0xFFFFFFFF;
-        for (char c : chunk) {
-            crc ^= static_cast<uint8_t>(c);
-            for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-        }
-        crc = ~crc;
-        std::string file = "\x89PNG\r\n\x1a\n" + std::string("\0\0\0\x0d", 4) + chunk;
-        for (int shift = 24; shift >= 0; shift -= 8) file += static_cast<char>(crc >> shift);
-        return file + std::string("\0\0\0\0IDAT", 8);  // where the pixels would start
-    };
+    // Headers of other sizes, kept in the PNG reader's fuzzing corpus.
+    const auto kept = [](const char* name) { return contents(std::string(CORPUS_DIR "/png/") + name); };
     const struct {
         const char* what;
         std::string bytes;  // the file's contents; none at all when empty
@@ -359,10 +294,10 @@ TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
                  {"text", "this is plainly not a picture\n", false, "Not a PNG file"},
                  {"cut", good.substr(0, 1000), false, "cut short"},
                  {"cut in the header", good.substr(0, 30), false, "cut short"},
-                 {"tall", header(640, 12), false, "it is 640 x 12 pixels, not 640 x 480"},
+                 {"tall", kept("half-height.png"), false, "it is 640 x 240 pixels, not 640 x 480"},
                  {"large", std::string((size_t{64} << 20) + 1, '\0'), false, "larger than 64 MiB", "Not a PNG file"},
-                 {"small", header(10, 12), false, "it is 10 x 12 pixels, not 640 x 480"},
-                 {"huge", header(100000, 100000), false, "it is 100000 x 100000 pixels, not 640 x 480"},
+                 {"wide", kept("wrong-size.png"), false, "it is 641 x 480 pixels, not 640 x 480"},
+                 {"huge", kept("huge-header-then-pixels.png"), false, "it is 100000 x 100000 pixels, not 640 x 480"},
                  {"folder", "", true, "Is a directory"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -410,7 +345,7 @@ TEST(CaptureTool, NarrowVectorsRunTheSixteenByteCode) {
 
 // What a run that goes well leaves: the frames asked for where they were asked for, nothing else.
 TEST(CaptureTool, RunsWriteWhatTheyAreAskedFor) {
-    const std::string root = testing::TempDir() + "capture_runs_" + std::to_string(getpid());
+    const std::string root = fresh_folder("capture_runs");
     const struct {
         std::string setup, args;
         std::set<std::string> left;
@@ -440,8 +375,7 @@ TEST(CaptureTool, RunsWriteWhatTheyAreAskedFor) {
 
 // A frame that breaks --check's invariants ends the run after the saved frames before it are written.
 TEST(CaptureTool, BrokenInvariantEndsTheRun) {
-    const std::string root = testing::TempDir() + "capture_check_" + std::to_string(getpid());
-    fs::remove_all(root);
+    const std::string root = fresh_folder("capture_check");
     for (const char* jobs : {"1", "5"}) {
         SCOPED_TRACE(jobs);
         ASSERT_EQ(parse({"--frames", "6", "--save", "0-5", "--check", "--jobs", jobs, "--out", root, "--hash-list",
@@ -464,9 +398,7 @@ TEST(CaptureTool, BrokenInvariantEndsTheRun) {
 // Frames encoded by one worker or by more than there are cores: the same files byte for byte and the same hash
 // list; and they pass as references, read back by several workers, pixel for pixel.
 TEST(CaptureTool, AnyJobCountWritesTheSameFiles) {
-    const std::string root = testing::TempDir() + "capture_jobs_" + std::to_string(getpid());
-    fs::remove_all(root);
-    fs::create_directories(root);
+    const std::string root = fresh_folder("capture_jobs");
     const std::string run = "--depth 4 --frames 60 --save 0-20,29-59/3 --hash-list ";
     ASSERT_EQ(run_in(root, "", run + "one.txt --out one --jobs 1").status, 0);
     ASSERT_EQ(run_in(root, "", run + "many.txt --out many" + many_jobs).status, 0);
@@ -488,12 +420,8 @@ TEST(CaptureTool, AnyJobCountWritesTheSameFiles) {
 // The printed inputs, replayed as a script, draw the frames of the run they came from: random bursts that queue
 // several inputs in one frame and ignored releases included. The tour's clicks are where the gallery looks.
 TEST(CaptureTool, PrintedInputsReplayTheSameFrames) {
-    const std::string root = testing::TempDir() + "capture_inputs_" + std::to_string(getpid());
-    fs::remove_all(root);
-    fs::create_directories(root);
-    const auto text = [&](const std::string& name) {
-        return std::string(std::istreambuf_iterator<char>(std::ifstream(root + "/" + name).rdbuf()), {});
-    };
+    const std::string root = fresh_folder("capture_inputs");
+    const auto text = [&](const std::string& name) { return contents(root + "/" + name); };
     const std::string frames = " --frames 1000 --save 0-999/37 --hash-list ";
     ASSERT_EQ(run_in(root, "", "--random 5 --frames 1000 --print-inputs >inputs.txt").status, 0);
     ASSERT_EQ(run_in(root, "", "--random 5" + frames + "random.txt").status, 0);
@@ -520,8 +448,7 @@ TEST(CaptureTool, PrintedInputsReplayTheSameFrames) {
 // frame, hash list or clip. Each case runs in a fresh folder, with PATH's first entry ../bin holding the fake
 // ffmpeg when one is given ($out is the file it is told to write).
 TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
-    const std::string root = testing::TempDir() + "capture_fail_" + std::to_string(getpid()), dir = root + "/d";
-    fs::remove_all(root);
+    const std::string root = fresh_folder("capture_fail"), dir = root + "/d";
     fs::create_directories(root + "/ok");
     // The size of frame 2, to stop its write at the last byte.
     ASSERT_EQ(run_in(root, "", "--frames 3 --save 2 --out ok").status, 0);
@@ -535,6 +462,16 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
         return names;
     };
     const std::string save_many = "--frames 8 --save 0-7 --out out", clip = " --frames 20 --video clip.webm";
+    const std::string refs = CAPTURE_TOOL " --frames 2 --save 0,1 --hash-list ref/hashes.txt --out ref && ";
+    const std::set<std::string> both_refs{"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png"};
+    const auto with = [](std::set<std::string> names, const std::string& name) { return names.insert(name), names; };
+    const std::string no_picture = "  actual:   ref/frame-000000.actual.png (no expected picture kept for this frame)";
+    const std::string bad_kind = "' (the name must end in .webm, .mp4, .mkv or .apng)";
+    const std::string no_ffmpeg = "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)";
+    const std::string dir_in_way = "cannot write out/frame-000003.png: Is a directory";
+    // Each row: the fake ffmpeg's script (none when empty), the shell lines before the tool, its options, the
+    // exit status, the line after "ringfield-capture: ", what is left, and whether the folder is a full disk.
+    // clang-format off
     const struct {
         const char* ffmpeg;
         std::string setup, args;
@@ -543,14 +480,8 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
         std::set<std::string> left;
         bool tmpfs = false;
     } cases[] = {
-        // Bad input.
-        {"", "", "--depth 5 --out out", 2, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)", {}},
-        {"",
-         "printf '0 motion 10 10\\n4 wiggle\\n' >s.txt",
-         "--script s.txt --out out",
-         2,
-         "s.txt:2: unknown event (expected motion, button, key, quit or none): 'wiggle'",
-         {"s.txt"}},
+        // Bad input: nothing written, not even the output folder. The parsers' own refusals are in the table above.
+        {"", "printf '0 motion 10 10\\n4 wiggle\\n' >s.txt", "--script s.txt --out out", 2, "s.txt:2: unknown event (expected motion, button, key, quit or none): 'wiggle'", {"s.txt"}},
         {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
         {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
         {"", ": >f", "--out f", 2, "f: not a folder", {"f"}},
@@ -559,203 +490,54 @@ TEST(CaptureTool, FailuresSayWhyAndLeaveNothingHalfWritten) {
         {"", ": >ref", "--expect ref", 2, "ref: not a folder", {"ref"}},
         {"", ": >f", "--hash-list f/hashes.txt --out out", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
         {"", "", "--out out --hash-list out/no/h.txt", 2, "cannot write out/no/h.txt: No such file or directory", {}},
-        {"",
-         "mkdir ref",
-         "--expect ref --out out",
-         2,
-         "ref/hashes.txt: cannot read: No such file or directory",
-         {"ref"}},
-        {"",
-         "mkdir ref && { printf '#%0300d\\nframe-000001 0123456789abcdef\\n' 0; echo 'frame-1 0123456789abcdef'; } "
-         ">ref/hashes.txt",
-         "--expect ref --out out",
-         2,
-         "ref/hashes.txt:3: expected 'frame-NNNNNN' and 16 hex digits",
-         {"ref", "ref/hashes.txt"}},
-        {"",
-         "mkdir ref && printf 'frame-000001 0123456789abcdef %0300d\\n' 0 >ref/hashes.txt",
-         "--expect ref --out out",
-         2,
-         "ref/hashes.txt:1: expected 'frame-NNNNNN' and 16 hex digits",
-         {"ref", "ref/hashes.txt"}},
-        {"",
-         "mkdir ref && seq 0 100000 | sed 's/.*/frame-000000 0123456789abcdef/' >ref/hashes.txt",
-         "--expect ref --out out",
-         2,
-         "ref/hashes.txt:100001: more than 100000 hashes",
-         {"ref", "ref/hashes.txt"}},
-        {"",
-         "mkdir ref && head -c 16777217 /dev/zero | tr '\\0' '#' >ref/hashes.txt",
-         "--expect ref --out out",
-         2,
-         "ref/hashes.txt: larger than 16 MiB",
-         {"ref", "ref/hashes.txt"}},
-        {"",
-         "head -c 4194305 /dev/zero | tr '\\0' '#' >s.txt",
-         "--script s.txt --out out",
-         2,
-         "s.txt: larger than 4 MiB",
-         {"s.txt"}},
-        {"",
-         "printf '0 key\\0' >s.txt",
-         "--script s.txt",
-         2,
-         "s.txt: not a text file (contains a zero byte)",
-         {"s.txt"}},
+        {"", "mkdir ref", "--expect ref --out out", 2, "ref/hashes.txt: cannot read: No such file or directory", {"ref"}},
+        {"", "mkdir ref && printf 'frame-000001 0123456789abcdef %0300d\\n' 0 >ref/hashes.txt", "--expect ref --out out", 2, "ref/hashes.txt:1: expected 'frame-NNNNNN' and 16 hex digits", {"ref", "ref/hashes.txt"}},
+        {"", "mkdir ref && seq 0 100000 | sed 's/.*/frame-000000 0123456789abcdef/' >ref/hashes.txt", "--expect ref --out out", 2, "ref/hashes.txt:100001: more than 100000 hashes", {"ref", "ref/hashes.txt"}},
+        {"", "mkdir ref && head -c 16777217 /dev/zero | tr '\\0' '#' >ref/hashes.txt", "--expect ref --out out", 2, "ref/hashes.txt: larger than 16 MiB", {"ref", "ref/hashes.txt"}},
+        {"", "head -c 4194305 /dev/zero | tr '\\0' '#' >s.txt", "--script s.txt --out out", 2, "s.txt: larger than 4 MiB", {"s.txt"}},
+        {"", "printf '0 key\\0' >s.txt", "--script s.txt", 2, "s.txt: not a text file (contains a zero byte)", {"s.txt"}},
         // A rename would put a file in place of a pipe or device, such as /dev/stdout.
         {"", "mkfifo h.txt", "--hash-list h.txt --out out", 2, "cannot write h.txt: not a regular file", {"h.txt"}},
-        {"cat >\"$out\"",
-         "",
-         "--video clip.avi --out out",
-         2,
-         "--video: unknown kind of clip 'clip.avi' (the name must end in .webm, .mp4, .mkv or .apng)",
-         {}},
-        {"cat >\"$out\"",
-         "",
-         "--video missing/clip.webm --out out",
-         2,
-         "missing/clip.webm: cannot write: No such file or directory",
-         {}},
-        {"cat >\"$out\"",
-         "mkdir clip.webm",
-         "--video clip.webm --out out",
-         2,
-         "clip.webm: cannot write: it is a folder",
-         {"clip.webm"}},
-        {"",
-         "PATH=../bin",
-         "--video clip.mkv --out out",
-         2,
-         "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)",
-         {}},
-        {"cat >\"$out\"",
-         "chmod 644 ../bin/ffmpeg && PATH=../bin",
-         "--video clip.mkv --out out",
-         2,
-         "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)",
-         {}},
+        {"cat >\"$out\"", "", "--video clip.avi --out out", 2, "--video: unknown kind of clip 'clip.avi" + bad_kind, {}},
+        {"cat >\"$out\"", "", "--video missing/clip.webm --out out", 2, "missing/clip.webm: cannot write: No such file or directory", {}},
+        {"cat >\"$out\"", "mkdir clip.webm", "--video clip.webm --out out", 2, "clip.webm: cannot write: it is a folder", {"clip.webm"}},
+        {"", "PATH=../bin", "--video clip.mkv --out out", 2, no_ffmpeg, {}},
+        {"cat >\"$out\"", "chmod 644 ../bin/ffmpeg && PATH=../bin", "--video clip.mkv --out out", 2, no_ffmpeg, {}},
         // A frame that cannot be written ends the run there: at its open, partway, at its last byte, at the rename.
-        {"", "mkdir -p out/frame-000003.png.part", save_many, 1, "cannot write out/frame-000003.png: Is a directory",
-         saved(3, "out/frame-000003.png.part")},
-        {"",
-         "ulimit -f 1",
-         "--frames 3 --save 2 --out out",
-         1,
-         "cannot write out/frame-000002.png: File too large",
-         {"out"}},
-        {"",
-         last_byte,
-         "--frames 3 --save 2 --out out",
-         1,
-         "cannot write out/frame-000002.png: File too large",
-         {"out"}},
-        {"", "mkdir -p out/frame-000003.png", save_many, 1, "cannot write out/frame-000003.png: Is a directory",
-         saved(3, "out/frame-000003.png")},
+        {"", "mkdir -p out/frame-000003.png.part", save_many, 1, dir_in_way, saved(3, "out/frame-000003.png.part")},
+        {"", "ulimit -f 1", "--frames 3 --save 2 --out out", 1, "cannot write out/frame-000002.png: File too large", {"out"}},
+        {"", last_byte, "--frames 3 --save 2 --out out", 1, "cannot write out/frame-000002.png: File too large", {"out"}},
+        {"", "mkdir -p out/frame-000003.png", save_many, 1, dir_in_way, saved(3, "out/frame-000003.png")},
         // Printed inputs that cannot be written.
         {"", "", "--print-inputs >/dev/full", 1, "cannot write the input list: No space left on device", {}},
         // A saved frame with no entry in the hash list, or with a reference picture that cannot be read, fails
         // and is kept beside the references; the run goes on.
-        {"",
-         "mkdir ref && echo '# none' >ref/hashes.txt",
-         "--frames 2 --save 0 --expect ref",
-         1,
-         "frame 0: no entry in ref/hashes.txt\n"
-         "  actual:   ref/frame-000000.actual.png (no expected picture kept for this frame)",
-         {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
-        {"",
-         CAPTURE_TOOL " --frames 2 --save 0,1 --hash-list ref/hashes.txt --out ref && echo not a picture at all "
-                      ">ref/frame-000000.png",
-         "--frames 2 --save 0,1 --expect ref",
-         1,
-         "frame 0: cannot read ref/frame-000000.png: Not a PNG file\n  actual:   ref/frame-000000.actual.png",
-         {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "ref/frame-000000.actual.png"}},
-        {"",
-         CAPTURE_TOOL " --frames 2 --save 0,1 --hash-list ref/hashes.txt --out ref && "
-                      "head -c 1000 ref/frame-000001.png >cut && mv cut ref/frame-000001.png",
-         "--frames 2 --save 0,1 --expect ref",
-         1,
-         "frame 1: cannot read ref/frame-000001.png: cut short\n  actual:   ref/frame-000001.actual.png",
-         {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "ref/frame-000001.actual.png"}},
-        {"",
-         "mkdir -p ref/frame-000000.actual.png && echo '# none' >ref/hashes.txt",
-         "--frames 2 --save 0 --expect ref",
-         1,
-         "frame 0: no entry in ref/hashes.txt\n"
-         "  actual:   ref/frame-000000.actual.png (no expected picture kept for this frame)\n"
-         "  (could not write the actual and diff pictures: Is a directory)",
-         {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
+        {"", "mkdir ref && echo '# none' >ref/hashes.txt", "--frames 2 --save 0 --expect ref", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture, {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
+        {"", refs + "echo not a picture at all >ref/frame-000000.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 0: cannot read ref/frame-000000.png: Not a PNG file\n  actual:   ref/frame-000000.actual.png", with(both_refs, "ref/frame-000000.actual.png")},
+        {"", refs + "head -c 1000 ref/frame-000001.png >cut && mv cut ref/frame-000001.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 1: cannot read ref/frame-000001.png: cut short\n  actual:   ref/frame-000001.actual.png", with(both_refs, "ref/frame-000001.actual.png")},
+        {"", "mkdir -p ref/frame-000000.actual.png && echo '# none' >ref/hashes.txt", "--frames 2 --save 0 --expect ref", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture + "\n  (could not write the actual and diff pictures: Is a directory)", {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
         // The hash list, failing as it is closed or renamed.
         {"", "ulimit -f 1", "--frames 40 --save 0-39 --hash-list h.txt", 1, "cannot write h.txt: File too large", {}},
-        {"",
-         "mkdir h.txt",
-         "--frames 3 --save 0-2 --hash-list h.txt",
-         1,
-         "cannot write h.txt: Is a directory",
-         {"h.txt"}},
+        {"", "mkdir h.txt", "--frames 3 --save 0-2 --hash-list h.txt", 1, "cannot write h.txt: Is a directory", {"h.txt"}},
         // ffmpeg failing at the start, dying, leaving early, claiming success with no clip, failing at the end (run
         // past a non-executable ffmpeg earlier on PATH), and a frame write failing during a clip.
-        {"echo 'Unknown encoder' >&2; exit 1",
-         "",
-         clip,
-         1,
-         "cannot write clip.webm: ffmpeg exited with status 1: Unknown encoder",
-         {}},
-        {"head -c 2000000 >\"$out\"; kill -9 $$",
-         "",
-         clip + " --hash-list h.txt",
-         1,
-         "cannot write clip.webm: ffmpeg was killed by signal 9 (Killed)",
-         {}},
-        {"head -c 1000 >/dev/null; exit 0",
-         "",
-         clip,
-         1,
-         "cannot write clip.webm: ffmpeg stopped reading the frames",
-         {}},
+        {"echo 'Unknown encoder' >&2; exit 1", "", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: Unknown encoder", {}},
+        {"head -c 2000000 >\"$out\"; kill -9 $$", "", clip + " --hash-list h.txt", 1, "cannot write clip.webm: ffmpeg was killed by signal 9 (Killed)", {}},
+        {"head -c 1000 >/dev/null; exit 0", "", clip, 1, "cannot write clip.webm: ffmpeg stopped reading the frames", {}},
         {"cat >/dev/null", "", clip, 1, "cannot write clip.webm: clip.webm.part: No such file or directory", {}},
-        {"cat >\"$out\"; echo 'muxing failed' >&2; exit 1",
-         "mkdir ../off && : >../off/ffmpeg && chmod 644 ../off/ffmpeg && PATH=../off:$PATH",
-         clip,
-         1,
-         "cannot write clip.webm: ffmpeg exited with status 1: muxing failed",
-         {}},
-        {"cat >\"$out\"",
-         "echo '0 quit' >q",
-         "--script q --video clip.mkv",
-         1,
-         "clip.mkv not written: the run ended before its first frame",
-         {"q"}},
-        {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1,
-         "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
+        {"cat >\"$out\"; echo 'muxing failed' >&2; exit 1", "mkdir ../off && : >../off/ffmpeg && chmod 644 ../off/ffmpeg && PATH=../off:$PATH", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: muxing failed", {}},
+        {"cat >\"$out\"", "echo '0 quit' >q", "--script q --video clip.mkv", 1, "clip.mkv not written: the run ended before its first frame", {"q"}},
+        {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1, dir_in_way, saved(3, "out/frame-000003.png")},
         // More workers than cores: the frames after the failing one are encoded, maybe done, and never written.
-        {"", "mkdir -p out/frame-000003.png", save_many + many_jobs + " --hash-list h.txt", 1,
-         "cannot write out/frame-000003.png: Is a directory", saved(3, "out/frame-000003.png")},
+        {"", "mkdir -p out/frame-000003.png", save_many + many_jobs + " --hash-list h.txt", 1, dir_in_way, saved(3, "out/frame-000003.png")},
         // Too little memory for the slots of many workers.
-        {"",
-         "ulimit -v 200000",
-         "--jobs 64 --frames 3 --save 0-2 --out out",
-         1,
-         "cannot reserve 261 MiB for 64 jobs; ask for fewer with --jobs",
-         {"out"}},
+        {"", "ulimit -v 200000", "--jobs 64 --frames 3 --save 0-2 --out out", 1, "cannot reserve 261 MiB for 64 jobs; ask for fewer with --jobs", {"out"}},
         // A full disk: a 600 KiB tmpfs holds ten frames; the hash list finds it full, the clip fills it.
-        {"", "", "--frames 60 --save 0-50 --out out", 1, "cannot write out/frame-000010.png: No space left on device",
-         saved(10), true},
-        {"", "", "--frames 60 --save 0-50 --out out" + many_jobs, 1,
-         "cannot write out/frame-000010.png: No space left on device", saved(10), true},
-        {"",
-         "dd if=/dev/zero of=fill bs=4k 2>/dev/null",
-         "--frames 3 --save 0-2 --hash-list h.txt",
-         1,
-         "cannot write h.txt: No space left on device",
-         {"fill"},
-         true},
-        {"cat >\"$out\"",
-         "",
-         clip,
-         1,
-         "cannot write clip.webm: ffmpeg exited with status 1: cat: write error: No space left on device",
-         {},
-         true}};
+        {"", "", "--frames 60 --save 0-50 --out out", 1, "cannot write out/frame-000010.png: No space left on device", saved(10), true},
+        {"", "", "--frames 60 --save 0-50 --out out" + many_jobs, 1, "cannot write out/frame-000010.png: No space left on device", saved(10), true},
+        {"", "dd if=/dev/zero of=fill bs=4k 2>/dev/null", "--frames 3 --save 0-2 --hash-list h.txt", 1, "cannot write h.txt: No space left on device", {"fill"}, true},
+        {"cat >\"$out\"", "", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: cat: write error: No space left on device", {}, true}};
+    // clang-format on
     std::string unmounted;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setup + " | " + c.args);
