@@ -1,8 +1,8 @@
 // Texts and the file system as the capture tool uses it: folders
 // made or checked, and files written under a temporary name and renamed
 // over their target, so that none is ever left cut short. The operating
-// system's side is files_posix.cpp (files_windows.cpp on Windows), what
-// both share files.cpp; a port replaces the system's file alone.
+// system's side is files_system.h, defined by files_posix.cpp
+// (files_windows.cpp on Windows); a port replaces the system's file alone.
 #pragma once
 
 #include <cstddef>
@@ -50,9 +50,3 @@ bool can_create(const char* path, Text& why);
 bool is_folder(const char* path);
 // The folder exists, or is made when `create` is set and its parent exists.
 bool folder_ready(const char* path, bool create, Text& why);
-// Removes an empty folder made by folder_ready.
-void remove_folder(const char* path);
-
-// Past a file-size limit a write fails with EFBIG, reported like any failed
-// write, instead of a signal ending the tool with a file cut short.
-void ignore_file_size_signal();

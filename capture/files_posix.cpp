@@ -41,5 +41,4 @@ bool make_folder(const char* path) { return mkdir(path, 0777) == 0; }
 
 void remove_folder(const char* path) { rmdir(path); }
 
-// Past a file-size limit a write then fails with EFBIG, told like any other.
 void ignore_file_size_signal() { static_cast<void>(std::signal(SIGXFSZ, SIG_IGN)); }

@@ -1,5 +1,6 @@
-// The operating system's side of capture/files.cpp: the few calls that
-// differ between files_posix.cpp and files_windows.cpp. Private to capture/.
+// The operating system's side of the capture tool's files: the few calls
+// that differ between files_posix.cpp and files_windows.cpp, which files.cpp
+// builds on. Private to capture/.
 #pragma once
 
 #include <cstddef>
@@ -22,3 +23,9 @@ bool replace_file(const char* from, const char* to, Text& why);
 void remove_file(const char* path);
 // False with errno set.
 bool make_folder(const char* path);
+// Removes an empty folder made by folder_ready.
+void remove_folder(const char* path);
+
+// Past a file-size limit a write fails with EFBIG, reported like any failed
+// write, instead of a signal ending the tool with a file cut short.
+void ignore_file_size_signal();

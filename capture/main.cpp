@@ -1,6 +1,7 @@
 // ringfield-capture's entry: options, inputs and outputs are checked before
 // anything is written, then the capture runs.
 #include "capture/files.h"
+#include "capture/files_system.h"
 #include "capture/inputs.h"
 #include "capture/options.h"
 #include "capture/run.h"

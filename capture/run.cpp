@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "capture/files.h"
+#include "capture/files_system.h"
 #include "capture/inputs.h"
 #include "capture/jobs.h"
 #include "capture/options.h"
