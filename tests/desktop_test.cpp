@@ -167,44 +167,6 @@ TEST_F(Desktop, EventsActOneAFrame) {
     }
 }
 
-// The frame's order of work on the surface: locked, drawn into, unlocked, and then shown whole. A
-// surface that cannot be locked is neither written, unlocked nor shown, and nothing of the frame but
-// its event is done: no fade, no turn; the next frame goes on. A depth with no converter shows black,
-// filled before the lock.
-TEST_F(Desktop, SurfaceIsLockedDrawnUnlockedThenShown) {
-    const struct {
-        bool lock_fails;
-        int bytes;
-        const char* calls;
-    } rows[] = {{false, 2, "LUD"}, {true, 2, "L"}, {false, 7, "LUD"}, {false, 2, "LUD"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "lock fails " << row.lock_fails << ", bytes " << row.bytes);
-        fail_lock = row.lock_fails, bytes_per_pixel = row.bytes;
-        auto* pixels = static_cast<uint8_t*>(video_surface->pixels);
-        const size_t size = static_cast<size_t>(video_surface->pitch) * 480;
-        std::memset(pixels, 0x5A, size);
-        const uint64_t before = pixel_sum(video_surface);
-        const int32_t angle = angle_z;
-        surface_calls.clear();
-        push(SDL_MOUSEMOTION, 200, 100 + row.bytes);
-        ASSERT_TRUE(run_frame());
-        EXPECT_EQ(mouse_y, 100 + row.bytes) << "event not taken";
-        const uint64_t after = pixel_sum(video_surface);
-        std::string calls;
-        for (const auto& call : surface_calls) calls += call.first;
-        ASSERT_EQ(calls, row.calls);
-        EXPECT_EQ(surface_calls[0].second, row.bytes == 2 ? before : after) << "written before the lock";
-        for (size_t i = 1; i < surface_calls.size(); ++i) EXPECT_EQ(surface_calls[i].second, after) << calls[i];
-        EXPECT_EQ(after == before, row.lock_fails) << "drawn on a surface not locked, or not drawn";
-        EXPECT_EQ(angle_z == angle, row.lock_fails) << "the rest of the frame done, or not done";
-        EXPECT_EQ(accum_buffer[(100 + row.bytes) * 640 + 200] == 0x00FFFFFF, row.lock_fails) << "faded, or not";
-        if (row.bytes == 7) {
-            EXPECT_TRUE(same_pixels(pixels, std::vector<uint8_t>(size).data(), video_surface->pitch, 480, 2));
-        }
-    }
-    fail_lock = false;
-}
-
 // The program as a user starts it, in a process of its own so that SDL's state after a failed start
 // cannot reach the other tests: 640 x 480 full screen with no cursor, a key ending it with status 0
 // and nothing printed; or one line saying why and status 1. With no display SDL falls back to a
@@ -240,40 +202,63 @@ TEST_F(Desktop, StartsFullScreenOrEndsWithOneLineAndStatus1) {
     }
 }
 
-// Every pixel is written by the conversion itself, with no fill: the surface must come out as SDL's
-// black where the buffer is dark and the lit words mapped, at every depth and pitch, with alpha and
-// with a palette.
-TEST_F(Desktop, SurfaceComesOutAsFillThenLitWrites) {
+// Each frame on surfaces of every depth and pitch, with alpha and with a palette: locked, drawn into,
+// unlocked and then shown whole. Every pixel is written by the conversion itself, with no fill: the
+// surface comes out as SDL's black where the buffer is dark and the lit words mapped. A surface that
+// cannot be locked is neither written, unlocked nor shown, and nothing of the frame but its event is
+// done: no fade, no turn; the next frame goes on. A depth with no converter shows black, filled before
+// the lock.
+TEST_F(Desktop, FrameDrawsTheLockedSurfaceThenShowsIt) {
     SDL_Surface* const screen = video_surface;
-    struct Format {
+    const struct {
         int bits;
         uint32_t red, green, blue, alpha;
-    };
-    const Format formats[] = {
-        {8, 0xE0, 0x1C, 0x03, 0},        {8, 0, 0, 0, 0} /* palette */,      {16, 0xF800, 0x07E0, 0x001F, 0},
-        {16, 0x001F, 0x07E0, 0xF800, 0}, {16, 0x7C00, 0x03E0, 0x1F, 0x8000}, {24, 0xFF0000, 0xFF00, 0xFF, 0},
-        {24, 0xFF, 0xFF00, 0xFF0000, 0}, {32, 0xFF0000, 0xFF00, 0xFF, 0},    {32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000}};
+        bool lock_fails;
+        int bytes;  // the depth the program is told, if not the format's
+    } rows[] = {{8, 0xE0, 0x1C, 0x03, 0, false, 0},
+                {8, 0, 0, 0, 0, false, 0},  // a palette
+                {16, 0xF800, 0x07E0, 0x001F, 0, false, 0},
+                {16, 0xF800, 0x07E0, 0x001F, 0, true, 0},
+                {16, 0xF800, 0x07E0, 0x001F, 0, false, 7},
+                {16, 0x001F, 0x07E0, 0xF800, 0, false, 0},
+                {16, 0x7C00, 0x03E0, 0x1F, 0x8000, false, 0},
+                {24, 0xFF0000, 0xFF00, 0xFF, 0, false, 0},
+                {24, 0xFF, 0xFF00, 0xFF0000, 0, false, 0},
+                {32, 0xFF0000, 0xFF00, 0xFF, 0, false, 0},
+                {32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, false, 0}};
     uint32_t seed = 99;
-    for (int n = 0; n < 2 * static_cast<int>(std::size(formats)); ++n) {
-        const Format& f = formats[n / 2];
+    for (int n = 0; n < 2 * static_cast<int>(std::size(rows)); ++n) {
+        const auto& f = rows[n / 2];
         const int bytes = f.bits / 8, pitch = (640 * bytes + 3) / 4 * 4 + n % 2 * 8;
         SCOPED_TRACE(testing::Message() << f.bits << " bits, red " << std::hex << f.red << ", pitch " << std::dec
-                                        << pitch);
+                                        << pitch << ", lock fails " << f.lock_fails << ", told " << f.bytes);
         std::vector<uint8_t> pixels(static_cast<size_t>(pitch) * 480);
         for (uint8_t& b : pixels) b = static_cast<uint8_t>(next_random(seed));
         std::vector<uint8_t> want = pixels;  // the padding keeps its noise
         SDL_Surface* surface =
             SDL_CreateRGBSurfaceFrom(pixels.data(), 640, 480, f.bits, pitch, f.red, f.green, f.blue, f.alpha);
         ASSERT_NE(surface, nullptr) << SDL_GetError();
-        video_surface = surface, bytes_per_pixel = bytes;
-        push(SDL_MOUSEMOTION, 100 + n, 200);
+        video_surface = surface, bytes_per_pixel = f.bytes ? f.bytes : bytes, fail_lock = f.lock_fails;
+        const uint64_t before = pixel_sum(surface);
+        const int32_t angle = angle_z;
+        surface_calls.clear();
+        push(SDL_MOUSEMOTION, 5 + n, 5);
         ASSERT_TRUE(run_frame());
+        EXPECT_EQ(mouse_x, 5 + n) << "event not taken";
+        EXPECT_EQ(angle_z == angle, f.lock_fails) << "the rest of the frame done, or not done";
+        EXPECT_EQ(accum_buffer[5 * 640 + 5 + n] == 0x00FFFFFF, f.lock_fails) << "faded, or not";
+        std::string calls;
+        for (const auto& call : surface_calls) calls += call.first;
+        ASSERT_EQ(calls, f.lock_fails ? "L" : "LUD");
+        const uint64_t after = pixel_sum(surface);
+        EXPECT_EQ(surface_calls[0].second, f.bytes ? after : before) << "written before the lock";
+        for (size_t i = 1; i < surface_calls.size(); ++i) EXPECT_EQ(surface_calls[i].second, after) << calls[i];
         const SDL_PixelFormat& p = *surface->format;
         const int loss[3] = {p.Rloss, p.Gloss, p.Bloss}, shift[3] = {p.Rshift, p.Gshift, p.Bshift};
         const uint32_t black = SDL_MapRGB(surface->format, 0, 0, 0);
-        for (int32_t i = 0; i < screen_pixels; ++i) {
+        for (int32_t i = 0; i < screen_pixels && !f.lock_fails; ++i) {
             const int32_t w = accum_buffer[i];
-            const uint32_t v = w > 0 ? map_channels(w, loss, shift) : black;
+            const uint32_t v = w > 0 && !f.bytes ? map_channels(w, loss, shift) : black;
             std::memcpy(&want[pitch * (i / 640) + bytes * (i % 640)], &v, bytes);  // low bytes first on this host
         }
         EXPECT_TRUE(same_pixels(pixels.data(), want.data(), pitch, 480, bytes));
