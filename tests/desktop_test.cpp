@@ -87,22 +87,22 @@ extern "C" const char* __lsan_default_options() { return "print_suppressions=0";
 
 namespace {
 
-// Every test starts on the dummy driver, asked for by name, with the core started and an empty queue,
-// and leaves SDL shut down and the stand-ins passing calls on.
+// Every test leaves SDL shut down and the stand-ins passing calls on.
 class Desktop : public testing::Test {
 protected:
-    void SetUp() override {
-        // The failing start-ups run in a child; SDL has threads of its own, so the child starts afresh.
-        GTEST_FLAG_SET(death_test_style, "threadsafe");
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        ASSERT_TRUE(start_video());
-        start_core();
-        for (SDL_Event e; SDL_PollEvent(&e);) continue;
-    }
+    // The failing start-ups run in a child; SDL has threads of its own, so the child starts afresh.
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
     void TearDown() override {
         SDL_Quit();
         fail_lock = fail_mode = key_after_mode = false;
         reported_driver = nullptr;
+    }
+    // The dummy driver, asked for by name, the core started and an empty queue.
+    static void open_screen() {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ASSERT_TRUE(start_video());
+        start_core();
+        for (SDL_Event e; SDL_PollEvent(&e);) continue;
     }
 };
 
@@ -124,8 +124,12 @@ void push(Uint8 type, int x = 0, int y = 0, int code = 0) {
 
 // A burst is worked off one event a frame: a move steers, a press of any button (the wheel's too) is the
 // next scene, releases and every other event are taken and change nothing. A press of any key, or a
-// quit, ends the loop with nothing of its frame done.
+// quit, ends the loop with nothing of its frame done. The mode is 640 x 480, full screen, with no cursor.
 TEST_F(Desktop, EventsActOneAFrame) {
+    open_screen();
+    EXPECT_EQ((std::vector{mode_call.width, mode_call.height}), (std::vector{640, 480}));
+    EXPECT_TRUE(mode_call.flags & SDL_FULLSCREEN);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
     const struct {
         Uint8 type;
         int code, x, y, spin_x, spin_y, scene;
@@ -168,16 +172,12 @@ TEST_F(Desktop, EventsActOneAFrame) {
 }
 
 // The program as a user starts it, in a process of its own so that SDL's state after a failed start
-// cannot reach the other tests: 640 x 480 full screen with no cursor, a key ending it with status 0
-// and nothing printed; or one line saying why and status 1. With no display SDL falls back to a
-// driver that shows nothing, the classic library to `dummy`; unless the user named that driver (set
-// but empty names none) the program says so rather than run unseen. A program that wrongly starts
-// its frame loop would never end: the alarm ends it.
-TEST_F(Desktop, StartsFullScreenOrEndsWithOneLineAndStatus1) {
-    EXPECT_EQ((std::vector{mode_call.width, mode_call.height}), (std::vector{640, 480}));
-    EXPECT_TRUE(mode_call.flags & SDL_FULLSCREEN);
-    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-    SDL_Quit();
+// cannot reach the other tests: a key ends it with status 0 and nothing printed; a failed start prints
+// one line saying why and ends with status 1. With no display SDL falls back to a driver that shows
+// nothing, the classic library to `dummy`; unless the user named that driver (set but empty names
+// none) the program says so rather than run unseen. A program that wrongly starts its frame loop
+// would never end: the alarm ends it.
+TEST_F(Desktop, StartsOrEndsWithOneLineAndStatus1) {
     const char* const no_display = "^ringfield: no display found; [^\n]*SDL_VIDEODRIVER[^\n]*\n$";
     const struct {
         const char *driver, *reported;  // SDL_VIDEODRIVER (null: unset), the name SDL reports (null: its own)
@@ -209,6 +209,7 @@ TEST_F(Desktop, StartsFullScreenOrEndsWithOneLineAndStatus1) {
 // done: no fade, no turn; the next frame goes on. A depth with no converter shows black, filled before
 // the lock.
 TEST_F(Desktop, FrameDrawsTheLockedSurfaceThenShowsIt) {
+    open_screen();
     SDL_Surface* const screen = video_surface;
     const struct {
         int bits;
