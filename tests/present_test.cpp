@@ -26,7 +26,8 @@ PixelLayout layout_of(const Layout& l, void* pixels, int pitch) {
     return p;
 }
 
-// Against a plain loop: each lit word mapped channel by channel by the layout's losses and shifts,
+// The layouts the golden frames use (3-3-2, 5-6-5 and 8-8-8, both channel orders, at their narrowest
+// pitch) are theirs to prove; these are the others. Against a plain loop: each lit word mapped channel by channel by the layout's losses and shifts,
 // each other word stored as black, by the pixel size; the row padding keeps the noise it held, rows start
 // where the pitch says (in whole 2- and 4-byte elements). Both the 16-byte code and, where the processor
 // has AVX2, its 32-byte copies.
@@ -35,28 +36,19 @@ TEST(Present, EveryLayoutMatchesPlainLoop) {
     // One layout, or one word worked by hand, a row.
     // clang-format off
     const Layout layouts[] = {
-        {1, {5, 5, 6}, {5, 2, 0}, 0, 0},             // 3-3-2
-        {1, {6, 5, 5}, {0, 2, 5}, 0, 0},             // 2-3-3
-        {2, {3, 2, 3}, {11, 5, 0}, 0, 0},            // 5-6-5 both ways
-        {2, {3, 2, 3}, {0, 5, 11}, 0, 0},
         {2, {3, 3, 3}, {10, 5, 0}, 0x8000, 0x8000},  // 1-5-5-5, opaque
         {2, {0, 0, 0}, {12, 6, 0}, 0, 0},            // fields overlapping, red past the pixel's 16 bits
         {3, {0, 0, 0}, {16, 8, 0}, 0, 0},
-        {3, {0, 0, 0}, {0, 8, 16}, 0, 0},
-        {4, {0, 0, 0}, {16, 8, 0}, 0, 0},
         {4, {0, 0, 0}, {0, 8, 16}, 0xFF000000, 0xFF000000},
         {1, {8, 8, 8}, {0, 0, 0}, 0x37, 0},          // every channel lost, black not 0
         {4, {254, 0, 0}, {20, 8, 0}, 0, 0},          // red wider than a byte: it contributes nothing
     };
     struct Mapped { int layout; int32_t word; uint32_t value; };
     const Mapped mapped[] = {
-        {2, 0x00FF8000, 0xFC00},
-        {2, 0x00010101, 0},  // lit, maps to 0
-        {0, 0x00FF8040, 0xF1},
-        {4, 0x00FF8040, 0x7E08},
-        {8, 0x00123456, 0x123456},
-        {9, 0x00123456, 0x563412},
-        {11, 0x00FFFFFF, 0xFFFF},
+        {0, 0x00FF8040, 0x7E08},
+        {3, 0x00123456, 0x563412},
+        {4, 0x00010101, 0},  // lit, maps to 0, not to black
+        {5, 0x00FFFFFF, 0xFFFF},
     };
     // clang-format on
     uint32_t seed = 777;
