@@ -42,53 +42,51 @@ int parse(std::vector<std::string> words) {
 // A comment longer than any line buffer, so that a reader taking lines in pieces miscounts them.
 const std::string long_comment = "#" + std::string(300, 'c') + "\n";
 
-TEST(CaptureInput, GoodScriptAndOptions) {
-    ASSERT_TRUE(parse_script_text(
-        "s",
-        (long_comment + "\n0 motion 1 2 # first\r\n0\tbutton#pressed\n  7 key\n7 motion 65535 0\n9 quit\n9 none")
-            .c_str(),
-        problem));
-    ASSERT_EQ(script_count, 6);
-    const ScriptEvent want[] = {{0, {InputKind::motion, 1, 2}}, {0, {InputKind::button, 0, 0}},
-                                {7, {InputKind::key, 0, 0}},    {7, {InputKind::motion, 65535, 0}},
-                                {9, {InputKind::quit, 0, 0}},   {9, {InputKind::none, 0, 0}}};
-    for (int i = 0; i < 6; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(script_events[i].frame, want[i].frame);
-        EXPECT_EQ(script_events[i].input.kind, want[i].input.kind);
-        EXPECT_EQ(script_events[i].input.x, want[i].input.x);
-        EXPECT_EQ(script_events[i].input.y, want[i].input.y);
+// The settings a parse leaves, as one line: frames, depth and order, the outputs, the clip and its rate, the
+// 16-byte switch, and the first ten frames saved.
+std::string chosen() {
+    const auto name = [](const char* path) { return std::string(path ? path : "-"); };
+    std::string line = std::to_string(settings.frames) + " frames, depth " + std::to_string(settings.depth) +
+                       (settings.reversed ? " bgr" : " rgb") + ", out " + name(settings.out_dir) + ", expect " +
+                       name(settings.expect_dir) + ", hashes " + name(settings.hash_list) + ", video " +
+                       name(settings.video) + " at " + std::to_string(settings.fps) +
+                       (settings.narrow_vectors ? ", narrow" : "") + ", save";
+    for (int64_t f = 0, listed = 0; f < settings.frames && listed < 10; ++f) {
+        if (frame_to_save(settings, f)) line += " " + std::to_string(f), ++listed;
     }
-    // Values apart or after '=', and options abbreviated.
-    ASSERT_EQ(parse({"--frames", "50", "--dep=1:bgr", "--save", "3,10-12,49,20-35/7", "--expect=e"}), 0);
-    EXPECT_EQ(settings.frames, 50);
-    EXPECT_EQ(settings.depth, 1);
-    EXPECT_TRUE(settings.reversed);
-    EXPECT_STREQ(settings.expect_dir, "e");
-    EXPECT_EQ(settings.out_dir, nullptr);
-    for (int64_t f = 0; f < 50; ++f)
-        EXPECT_EQ(frame_to_save(settings, f),
-                  f == 3 || (f >= 10 && f <= 12) || f == 49 || f == 20 || f == 27 || f == 34)
-            << f;
-    EXPECT_EQ(settings.fps, 60);
-    EXPECT_EQ(settings.video, nullptr);
-    // A clip saves no frame unless asked to.
-    ASSERT_EQ(parse({"--frames", "9", "--video", "a/b.c.WebM", "--fps", "1000"}), 0);
-    EXPECT_EQ(settings.fps, 1000);
-    EXPECT_STREQ(settings.video, "a/b.c.WebM");
-    EXPECT_EQ(settings.save_count, 0);
-    ASSERT_EQ(parse({"--video", "x.apng", "--save", "4", "--frames", "9"}), 0);
-    EXPECT_TRUE(frame_to_save(settings, 4));
-    EXPECT_FALSE(frame_to_save(settings, 8));
-    // The defaults: 900 frames at 2 bytes, the last one saved into the current folder.
-    ASSERT_EQ(parse({}), 0);
-    EXPECT_EQ(settings.frames, 900);
-    EXPECT_EQ(settings.depth, 2);
-    EXPECT_FALSE(settings.reversed);
-    EXPECT_STREQ(settings.out_dir, ".");
-    for (int64_t f : {0, 898, 899}) EXPECT_EQ(frame_to_save(settings, f), f == 899) << f;
-    ASSERT_EQ(parse({"--save", "none", "--out", "o"}), 0);
-    EXPECT_EQ(settings.save_count, 0);
+    return line;
+}
+
+TEST(CaptureInput, GoodScriptAndOptions) {
+    const std::string script =
+        long_comment + "\n0 motion 1 2 # first\r\n0\tbutton#pressed\n  7 key\n7 motion 65535 0\n9 quit\n9 none";
+    ASSERT_TRUE(parse_script_text("s", script.c_str(), problem));
+    std::string events;
+    for (int32_t i = 0; i < script_count; ++i) {
+        const ScriptEvent& e = script_events[i];
+        events += std::to_string(e.frame) + ":" + std::to_string(static_cast<int>(e.input.kind)) + ":" +
+                  std::to_string(e.input.x) + ":" + std::to_string(e.input.y) + " ";
+    }
+    EXPECT_EQ(events, "0:4:1:2 0:3:0:0 7:2:0:0 7:4:65535:0 9:1:0:0 9:0:0:0 ");  // kinds: motion 4 ... none 0
+    // Values apart or after '=', options abbreviated; the defaults; a clip saves no frame unless asked to.
+    // clang-format off
+    const struct {
+        std::vector<std::string> args;
+        std::string chosen;
+    } cases[] = {
+        {{"--frames", "50", "--dep=1:bgr", "--save", "3,10-12,49,20-35/7", "--expect=e"}, "50 frames, depth 1 bgr, out -, expect e, hashes -, video - at 60, save 3 10 11 12 20 27 34 49"},
+        {{}, "900 frames, depth 2 rgb, out ., expect -, hashes -, video - at 60, save 899"},
+        {{"--save", "none", "--out", "o"}, "900 frames, depth 2 rgb, out o, expect -, hashes -, video - at 60, save"},
+        {{"--frames", "9", "--video", "a/b.c.WebM", "--fps", "1000"}, "9 frames, depth 2 rgb, out ., expect -, hashes -, video a/b.c.WebM at 1000, save"},
+        {{"--video", "x.apng", "--save", "4", "--frames", "9"}, "9 frames, depth 2 rgb, out ., expect -, hashes -, video x.apng at 60, save 4"},
+        // As many saved frames as --expect reads back.
+        {{"--frames", "100001", "--save", "1-100000,50000-60000/3", "--hash-list", "h", "--narrow"}, "100001 frames, depth 2 rgb, out -, expect -, hashes h, video - at 60, narrow, save 1 2 3 4 5 6 7 8 9 10"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        ASSERT_EQ(parse(c.args), 0) << c.chosen;
+        EXPECT_EQ(chosen(), c.chosen);
+    }
     // --help and --version print and run nothing.
     for (const char* word : {"--help", "--he", "--version"}) {
         testing::internal::CaptureStdout();
@@ -102,10 +100,7 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_EQ(settings.jobs, static_cast<int32_t>(std::max(1u, std::min(64u, std::thread::hardware_concurrency()))));
     ASSERT_EQ(parse({"--jobs=64"}), 0);
     EXPECT_EQ(settings.jobs, 64);
-    EXPECT_FALSE(settings.narrow_vectors);
-    // As many saved frames as --expect reads back, and as many inputs as a script holds.
-    ASSERT_EQ(parse({"--frames", "100001", "--save", "1-100000,50000-60000/3", "--hash-list", "h", "--narrow"}), 0);
-    EXPECT_TRUE(settings.narrow_vectors);
+    // As many inputs as a script holds.
     std::string most;
     for (int i = 0; i < 100000; ++i) most += "7 none\n";
     ASSERT_TRUE(parse_script_text("s", most.c_str(), problem));
