@@ -4,9 +4,13 @@
 # Markdown file it points into (as the repository's web view makes anchors
 # from headings). Web links (with a scheme) are not followed. Code spans and
 # code blocks are not read, since their text is not a link.
-#   bash tests/doc_links_test.sh [repository]
+# And every test that the testing notes and behaviour tables name is there:
+# a `Suite.Case` is a TEST in tests/, a CTest `name` is one of the build's
+# tests (from BUILD when given) or a literal add_test name.
+#   bash tests/doc_links_test.sh [repository [BUILD]]
 set -euo pipefail
 root=$(cd "${1:-$(dirname "$0")/..}" && pwd)
+build=${2:-}
 cd "$root"
 
 # The anchors of a Markdown file's headings, one a line: lower case, spaces
@@ -66,8 +70,30 @@ for file in "${files[@]}"; do
         fi
     done < <(links "$file")
 done
+
+# The tests the notes name, against the tests there are.
+cases=$(grep -ohE 'TEST(_F)?\([A-Za-z0-9]+, [A-Za-z0-9]+\)' tests/*.cpp | sed -E 's/TEST(_F)?\(([^,]+), ([^)]+)\)/\2.\3/')
+ctests=$(grep -ohE 'add_test\(NAME [a-z0-9_]+' CMakeLists.txt tests/CMakeLists.txt fuzz/CMakeLists.txt | sed 's/.* //')
+[ -z "$build" ] || ctests+=$'\n'$(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p')
+for target in fuzz/*.cpp; do
+    target=${target##*/}
+    [ "$target" = replay.cpp ] || ctests+=$'\n'fuzz_replay_${target%.cpp}
+done
+named=0
+# shellcheck disable=SC2016  # the backticks are Markdown's, not the shell's
+for file in docs/testing.md docs/behaviour/*.md; do
+    while IFS=: read -r line name; do
+        named=$((named + 1))
+        grep -qxF -- "$name" <<<"$cases" || { echo "doc links: $file:$line: no test $name"; dead=$((dead + 1)); }
+    done < <(grep -noE '`[A-Z][A-Za-z0-9]+\.[A-Z][A-Za-z0-9]+`' "$file" | tr -d '`')
+    while IFS=: read -r line name; do
+        named=$((named + 1))
+        name=${name#CTest }
+        grep -qxF -- "$name" <<<"$ctests" || { echo "doc links: $file:$line: no CTest $name"; dead=$((dead + 1)); }
+    done < <(grep -noE 'CTest `[a-z0-9_]+`' "$file" | tr -d '`')
+done
 if [ "$dead" -gt 0 ]; then
-    echo "doc links: $dead dead of $checked links"
+    echo "doc links: $dead dead of $checked links and $named tests named"
     exit 1
 fi
-echo "doc links: all $checked links lead somewhere"
+echo "doc links: all $checked links lead somewhere, and all $named tests named are there"
