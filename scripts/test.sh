@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs and builds everything, checks the tree (scripts/lint.sh), then
-# runs the whole suite twice: the normal optimised build and an
-# AddressSanitizer + UndefinedBehaviorSanitizer build; then the unit tests and
-# golden frames on aarch64 and s390x under emulation, and the Windows build's
-# tests under wine.
+# Installs and builds everything, then runs the whole suite twice: the normal
+# optimised build and an AddressSanitizer + UndefinedBehaviorSanitizer build;
+# then the unit tests and golden frames on aarch64 and s390x under emulation,
+# and the Windows build's tests under wine; and checks the tree last
+# (scripts/lint.sh), once the Windows build's compile commands exist, so that
+# the Windows files are checked too.
 # Everything is installed first, so a test skipped for a missing tool is a
 # failure here too: the run ends with a line naming every skipped test.
 set -euo pipefail
@@ -39,7 +40,6 @@ skipped_tests() {  # build folder, report
 skips=$(mktemp)
 trap 'rm -f "$skips"' EXIT
 status=0
-bash scripts/lint.sh || status=1
 for build in build build-sanitize; do
     report=$(pwd)/$build/junit.xml
     rm -f "$report"
@@ -51,6 +51,7 @@ bash scripts/cross.sh || status=1
 # The Windows build's tests under wine, in a report of their own.
 bash scripts/windows.sh || status=1
 [ ! -f build-windows/junit.xml ] || skipped_tests build-windows build-windows/junit.xml >>"$skips"
+bash scripts/lint.sh || status=1
 
 if [ -s "$skips" ]; then
     names=$(sed 's/:.*//; s| |/|' "$skips" | paste -sd, - | sed 's/,/, /g')
