@@ -23,6 +23,7 @@
 #include "capture/run.h"
 #include "raster/vectors.h"
 #include "tests/programs.h"
+#include "tests/support.h"
 
 namespace {
 
@@ -276,14 +277,13 @@ TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
         std::string bytes;  // the file's contents; none at all when empty
         bool folder;
         const char* why;
-        const char* in_memory = nullptr;  // what decode_png says of the bytes, when not `why`
     } cases[] = {{"picture", good, false, ""},
                  {"missing", "", false, ""},
                  {"text", "this is plainly not a picture\n", false, "Not a PNG file"},
                  {"cut", good.substr(0, 1000), false, "cut short"},
                  {"cut in the header", good.substr(0, 30), false, "cut short"},
                  {"tall", kept("half-height.png"), false, "it is 640 x 240 pixels, not 640 x 480"},
-                 {"large", std::string((size_t{64} << 20) + 1, '\0'), false, "larger than 64 MiB", "Not a PNG file"},
+                 {"large", std::string((size_t{64} << 20) + 1, '\0'), false, "larger than 64 MiB"},
                  {"wide", kept("wrong-size.png"), false, "it is 641 x 480 pixels, not 640 x 480"},
                  {"huge", kept("huge-header-then-pixels.png"), false, "it is 100000 x 100000 pixels, not 640 x 480"},
                  {"folder", "", true, "Is a directory"}};
@@ -297,14 +297,8 @@ TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
         EXPECT_EQ(read_png(path.c_str(), read.data(), why), c.what == std::string("picture"));
         EXPECT_STREQ(why.text, c.why);
         if (c.what == std::string("picture")) {
-            EXPECT_EQ(read, rgb);
+            EXPECT_TRUE(same_pixels(read.data(), rgb.data(), 640 * 3, 480, 3));
         }
-        // The same from memory, for what a file holds.
-        if (c.bytes.empty()) continue;
-        Text in_memory;
-        EXPECT_EQ(decode_png(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), read.data(), in_memory),
-                  c.what == std::string("picture"));
-        EXPECT_STREQ(in_memory.text, c.in_memory ? c.in_memory : c.why);
     }
     fs::remove_all(root);
 }
