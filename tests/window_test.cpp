@@ -81,7 +81,6 @@ TEST_F(Window, CoversTheMonitorWithTheLargestCentred4By3Picture) {
     EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{0, 0, width, height}));
     EXPECT_EQ(GetWindowLongW(w, GWL_STYLE) & (WS_POPUP | WS_CAPTION | WS_THICKFRAME), WS_POPUP);
     EXPECT_TRUE(IsWindowVisible(w));
-    EXPECT_EQ(box.bottom - box.top, std::min(height, width * 3 / 4));
     const struct {
         int width, height;
         RECT box;
@@ -127,28 +126,24 @@ TEST_F(Window, MessagesActOneAFrame) {
         WPARAM wparam;
         LPARAM lparam;
         bool queued, ends;
-        int scene;  // after its frame, if it queued anything
-    } rows[] = {
-        // clang-format off
-        {WM_MOUSEMOVE, 0, MAKELPARAM(box.left, box.top), true, false, 0},  // the field turns from now on
-        {WM_LBUTTONDOWN, MK_LBUTTON, 0, true, false, 1},
-        {WM_LBUTTONUP, 0, 0, false, false, 1},
-        {WM_RBUTTONDOWN, MK_RBUTTON, 0, true, false, 2},
-        {WM_MBUTTONDOWN, MK_MBUTTON, 0, true, false, 0},
-        {WM_XBUTTONDOWN, MAKEWPARAM(0, XBUTTON1), 0, true, false, 1},
-        {WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON1), 0, false, false, 1},
-        {WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0, true, false, 2},
-        {WM_KEYDOWN, 'A', 1 | 1 << 30, false, false, 2},  // a held key's repeat
-        {WM_KEYUP, 'A', 1 | 3u << 30, false, false, 2},
-        {WM_CHAR, 'a', 1, false, false, 2},
-        {WM_SYSKEYUP, VK_MENU, 1 | 3u << 30, false, false, 2},
-        {WM_ACTIVATE, WA_INACTIVE, 0, false, false, 2},
-        {WM_KEYDOWN, 'A', 1, true, true, 2},
-        {WM_KEYDOWN, VK_SHIFT, 1, true, true, 2},
-        {WM_SYSKEYDOWN, 'X', 1 | 1 << 29, true, true, 2},
-        {WM_CLOSE, 0, 0, true, true, 2},
-        // clang-format on
-    };
+        int scene;  // after its frame, if it queued anything (the first moves the pointer: the field turns)
+    } rows[] = {{WM_MOUSEMOVE, 0, MAKELPARAM(box.left, box.top), true, false, 0},
+                {WM_LBUTTONDOWN, MK_LBUTTON, 0, true, false, 1},
+                {WM_LBUTTONUP, 0, 0, false, false, 1},
+                {WM_RBUTTONDOWN, MK_RBUTTON, 0, true, false, 2},
+                {WM_MBUTTONDOWN, MK_MBUTTON, 0, true, false, 0},
+                {WM_XBUTTONDOWN, MAKEWPARAM(0, XBUTTON1), 0, true, false, 1},
+                {WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON1), 0, false, false, 1},
+                {WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0, true, false, 2},
+                {WM_KEYDOWN, 'A', 1 | 1 << 30, false, false, 2},  // a held key's repeat
+                {WM_KEYUP, 'A', 1 | 3u << 30, false, false, 2},
+                {WM_CHAR, 'a', 1, false, false, 2},
+                {WM_SYSKEYUP, VK_MENU, 1 | 3u << 30, false, false, 2},
+                {WM_ACTIVATE, WA_INACTIVE, 0, false, false, 2},
+                {WM_KEYDOWN, 'A', 1, true, true, 2},
+                {WM_KEYDOWN, VK_SHIFT, 1, true, true, 2},
+                {WM_SYSKEYDOWN, 'X', 1 | 1 << 29, true, true, 2},
+                {WM_CLOSE, 0, 0, true, true, 2}};
     for (const auto& row : rows) SendMessageW(w, row.message, row.wparam, row.lparam);
     EXPECT_EQ(queue.count, std::count_if(std::begin(rows), std::end(rows), [](const auto& r) { return r.queued; }));
     for (const auto& row : rows) {
