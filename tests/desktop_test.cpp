@@ -84,8 +84,8 @@ TEST(Desktop, FramesTakeOneEventEachAndDrawTheLockedSurface) {
     start_core();
     for (SDL_Event e; SDL_PollEvent(&e);) continue;
     SDL_Surface* const screen = video_surface;
-    EXPECT_EQ((std::vector{screen->w, screen->h}), (std::vector{640, 480}));
-    EXPECT_TRUE(screen->flags & SDL_FULLSCREEN);
+    EXPECT_EQ((std::vector<Uint32>{Uint32(screen->w), Uint32(screen->h), screen->flags & SDL_FULLSCREEN}),
+              (std::vector<Uint32>{640, 480, SDL_FULLSCREEN}));
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
     const struct {
         Uint8 type;
@@ -127,8 +127,7 @@ TEST(Desktop, FramesTakeOneEventEachAndDrawTheLockedSurface) {
     }
     uint32_t seed = 99;
     for (const auto& r : rows) {
-        const int bytes = r.bits / 8;
-        const int pitch = 640 * bytes + r.pad;
+        const int bytes = r.bits / 8, pitch = 640 * bytes + r.pad;
         SCOPED_TRACE(testing::Message() << "row " << &r - rows);
         std::vector<uint8_t> pixels(static_cast<size_t>(pitch) * 480);
         for (uint8_t& b : pixels) b = static_cast<uint8_t>(next_random(seed));
@@ -149,8 +148,7 @@ TEST(Desktop, FramesTakeOneEventEachAndDrawTheLockedSurface) {
         EXPECT_EQ(angles == (std::vector{angle_x, angle_y, angle_z}), !drawn)
             << "the rest of the frame done, or not done";
         const SDL_PixelFormat& p = *surface->format;
-        const int loss[3] = {p.Rloss, p.Gloss, p.Bloss};
-        const int shift[3] = {p.Rshift, p.Gshift, p.Bshift};
+        const int loss[3] = {p.Rloss, p.Gloss, p.Bloss}, shift[3] = {p.Rshift, p.Gshift, p.Bshift};
         const uint32_t black = SDL_MapRGB(surface->format, 0, 0, 0);
         for (int32_t i = 0; i < screen_pixels && drawn; ++i) {
             const uint32_t v = accum_buffer[i] > 0 && !r.told ? map_channels(accum_buffer[i], loss, shift) : black;
