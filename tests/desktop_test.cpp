@@ -6,80 +6,65 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <numeric>
 #include <string>
 #include <vector>
 
 #include "app/desktop_internal.h"
 #include "frame/frame_internal.h"
 #include "raster/raster.h"
-#include "rings/rings_internal.h"
 #include "tests/support.h"
 
-// Stand in for SDL's own mode setting, driver name and surface calls, so that a test can make them fail, see
-// what was asked for and in what order the surface was worked on; otherwise they pass the call on.
-bool fail_lock = false;
-bool fail_mode = false;
-bool key_after_mode = false;  // a key press waits as the mode comes up
-struct ModeCall {
-    int width, height;
-    Uint32 flags;
-} mode_call;
-// Each surface call of a frame: 'L'ock, 'U'nlock, up'D'ate, with a sum of the screen's pixels then.
-std::vector<std::pair<char, uint64_t>> surface_calls;
-template <typename F>
-F* real_sdl(const char* name) {
-    return reinterpret_cast<F*>(dlsym(RTLD_NEXT, name));
-}
+// Stand in for SDL's mode setting, driver name and surface calls, so that a test can make them fail and see
+// in what order the surface was worked on; otherwise they pass the call on.
+bool fail_lock, fail_mode, key_after_mode;  // the last: a key press waits as the mode comes up
+const char* reported_driver;                // the video driver's name as SDL reports it, when set
+// The surface calls of a frame: 'L'ock, 'U'nlock, up'D'ate of the whole screen, each after a '+' when the
+// pixels changed since the call before.
+std::string surface_calls;
+uint64_t last_sum;
+// SDL's own function that a stand-in hides.
+#define REAL(f) reinterpret_cast<decltype(&(f))>(dlsym(RTLD_NEXT, #f))
 uint64_t pixel_sum(SDL_Surface* s) {
     const auto* p = static_cast<const uint8_t*>(s->pixels);
     uint64_t sum = 0;
     for (int i = 0; i < s->pitch * s->h; ++i) sum = sum * 31 + p[i];
     return sum;
 }
-extern "C" SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
-    static auto* const real = real_sdl<SDL_Surface*(int, int, int, Uint32)>("SDL_SetVideoMode");
-    mode_call = {width, height, flags};
-    if (fail_mode) {
-        SDL_SetError("no such mode");
-        return nullptr;
-    }
-    SDL_Surface* surface = real(width, height, bpp, flags);
-    SDL_Event key{};
-    key.type = SDL_KEYDOWN;
-    if (key_after_mode) SDL_PushEvent(&key);
-    return surface;
+void record(char call, SDL_Surface* surface) {
+    const uint64_t sum = pixel_sum(surface);
+    if (sum != last_sum) surface_calls += '+';
+    surface_calls += call;
+    last_sum = sum;
 }
-const char* reported_driver = nullptr;  // the video driver's name as SDL reports it, when set
+extern "C" SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
+    SDL_Surface* s = fail_mode ? nullptr : REAL(SDL_SetVideoMode)(width, height, bpp, flags);
+    if (fail_mode) SDL_SetError("no such mode");
+    SDL_Event key{SDL_KEYDOWN};
+    if (key_after_mode) SDL_PushEvent(&key);
+    return s;
+}
 extern "C" char* SDL_VideoDriverName(char* namebuf, int maxlen) {
-    static auto* const real = real_sdl<char*(char*, int)>("SDL_VideoDriverName");
-    if (reported_driver == nullptr) return real(namebuf, maxlen);
-    std::snprintf(namebuf, maxlen, "%s", reported_driver);  // NOLINT(cert-err33-c): cut to the buffer, as SDL does
+    if (!reported_driver) return REAL(SDL_VideoDriverName)(namebuf, maxlen);
+    SDL_strlcpy(namebuf, reported_driver, maxlen);
     return namebuf;
 }
 extern "C" int SDL_LockSurface(SDL_Surface* surface) {
-    static auto* const real = real_sdl<int(SDL_Surface*)>("SDL_LockSurface");
-    surface_calls.push_back({'L', pixel_sum(surface)});
-    return fail_lock ? -1 : real(surface);
+    record('L', surface);
+    return fail_lock ? -1 : REAL(SDL_LockSurface)(surface);
 }
 extern "C" void SDL_UnlockSurface(SDL_Surface* surface) {
-    static auto* const real = real_sdl<void(SDL_Surface*)>("SDL_UnlockSurface");
-    surface_calls.push_back({'U', pixel_sum(surface)});
-    real(surface);
+    record('U', surface);
+    REAL(SDL_UnlockSurface)(surface);
 }
 extern "C" void SDL_UpdateRect(SDL_Surface* screen, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
-    static auto* const real = real_sdl<void(SDL_Surface*, Sint32, Sint32, Uint32, Uint32)>("SDL_UpdateRect");
-    surface_calls.push_back({'D', x == 0 && y == 0 && w == 0 && h == 0 ? pixel_sum(screen) : 0});
-    real(screen, x, y, w, h);
+    record(x == 0 && y == 0 && w == 0 && h == 0 ? 'D' : 'd', screen);
+    REAL(SDL_UpdateRect)(screen, x, y, w, h);
 }
 
-// LeakSanitizer, in the sanitizer build: SDL keeps some allocations of its
-// video start-up until the process ends (a death test's child that set a mode
-// shows them); the program itself allocates nothing. Built into the test, as
-// CTest does not hand discovered tests an environment list.
+// In the sanitizer build: SDL keeps allocations of its video start-up until the process ends; the program
+// itself allocates nothing. Built in, as CTest hands discovered tests no environment list.
 // NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the sanitizer's own hook name
 extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2-2.0.so\nleak:libSDL-1.2.so\n"; }
 // NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the sanitizer's own hook name
@@ -87,97 +72,100 @@ extern "C" const char* __lsan_default_options() { return "print_suppressions=0";
 
 namespace {
 
-// Every test leaves SDL shut down and the stand-ins passing calls on.
-class Desktop : public testing::Test {
-protected:
-    // The failing start-ups run in a child; SDL has threads of its own, so the child starts afresh.
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-    void TearDown() override {
-        SDL_Quit();
-        fail_lock = fail_mode = key_after_mode = false;
-        reported_driver = nullptr;
-    }
-    // The dummy driver, asked for by name, the core started and an empty queue.
-    static void open_screen() {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        ASSERT_TRUE(start_video());
-        start_core();
-        for (SDL_Event e; SDL_PollEvent(&e);) continue;
-    }
-};
-
-// What a frame changes: the angles, a ring's life and the buffer's sum.
-std::vector<int64_t> frame_state() {
-    return {angle_x, angle_y, angle_z, ring_life[0],
-            std::accumulate(accum_buffer, accum_buffer + screen_pixels, int64_t{0})};
-}
-
-// An event for the queue; `code` is the button of a button event and the key of a key event.
-void push(Uint8 type, int x = 0, int y = 0, int code = 0) {
-    SDL_Event e{};
-    e.type = type;
-    if (type == SDL_MOUSEMOTION) e.motion.x = Uint16(x), e.motion.y = Uint16(y);
-    if (type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP) e.button.button = Uint8(code);
-    if (type == SDL_KEYDOWN || type == SDL_KEYUP) e.key.keysym.sym = SDLKey(code);
-    ASSERT_EQ(SDL_PushEvent(&e), 0);
-}
-
-// A burst is worked off one event a frame: a move steers, a press of any button (the wheel's too) is the
-// next scene, releases and every other event are taken and change nothing. A press of any key, or a
-// quit, ends the loop with nothing of its frame done. The mode is 640 x 480, full screen, with no cursor.
-TEST_F(Desktop, EventsActOneAFrame) {
-    open_screen();
-    EXPECT_EQ((std::vector{mode_call.width, mode_call.height}), (std::vector{640, 480}));
-    EXPECT_TRUE(mode_call.flags & SDL_FULLSCREEN);
+// The mode is 640 x 480, full screen, with no cursor. A burst is worked off one event a frame: a move
+// steers, a press of any button (the wheel's too) is the next scene, releases and other events change
+// nothing, a key press or a quit ends the loop with nothing of its frame done. Each frame draws on a surface
+// of its own, of every layout: locked, drawn into, unlocked, then shown whole (`calls`); every pixel written
+// by the conversion itself, SDL's black where dark. A surface that cannot be locked is not written, unlocked
+// or shown, and nothing of the frame but its event is done. A depth with no converter is filled black first.
+TEST(Desktop, FramesTakeOneEventEachAndDrawTheLockedSurface) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ASSERT_TRUE(start_video());
+    start_core();
+    for (SDL_Event e; SDL_PollEvent(&e);) continue;
+    SDL_Surface* const screen = video_surface;
+    EXPECT_EQ((std::vector<Uint32>{Uint32(screen->w), Uint32(screen->h), screen->flags & SDL_FULLSCREEN}),
+              (std::vector<Uint32>{640, 480, SDL_FULLSCREEN}));
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
     const struct {
         Uint8 type;
-        int code, x, y, spin_x, spin_y, scene;
-    } burst[] = {// state after each frame
-                 {SDL_MOUSEMOTION, 0, 0, 0, -160, -120, 0},
-                 {SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 0, 0, -160, -120, 0},
-                 {SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 0, 0, -160, -120, 0},
-                 {SDL_KEYUP, SDLK_a, 0, 0, -160, -120, 0},
-                 {SDL_MOUSEMOTION, 0, 639, 479, 159, 119, 0},
-                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 639, 479, 159, 119, 1},
-                 {SDL_ACTIVEEVENT, 0, 639, 479, 159, 119, 1},
-                 {SDL_VIDEOEXPOSE, 0, 639, 479, 159, 119, 1},
-                 {SDL_VIDEORESIZE, 0, 639, 479, 159, 119, 1},
-                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 639, 479, 159, 119, 2},
-                 {SDL_JOYBUTTONDOWN, 0, 639, 479, 159, 119, 2},
-                 {SDL_USEREVENT, 0, 639, 479, 159, 119, 2},
-                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 639, 479, 159, 119, 0},
-                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELUP, 639, 479, 159, 119, 1},
-                 {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELDOWN, 639, 479, 159, 119, 2},
-                 {SDL_MOUSEMOTION, 0, 313, 479, -3, 119, 2}};
-    for (const auto& e : burst) push(e.type, e.x, e.y, e.code);
-    for (const auto& e : burst) {
-        SCOPED_TRACE(testing::Message() << "event " << int(e.type) << ", code " << e.code);
-        ASSERT_TRUE(run_frame());
-        EXPECT_EQ((std::vector{mouse_x, mouse_y, spin_x, spin_y, scene_mode}),
-                  (std::vector{e.x, e.y, e.spin_x, e.spin_y, e.scene}));
+        int code, x, y, scene;  // the event; the pointer and the scene after it
+        int bits;
+        uint32_t red, green, blue, alpha;
+        int pad, told;      // bytes after each row; the depth the program is told, if not the format's
+        const char* calls;  // empty: the frame ends
+    } rows[] = {
+        // clang-format off
+        {SDL_MOUSEMOTION, 0, 0, 0, 0, 8, 0xE0, 0x1C, 0x03, 0, 0, 0, "L+UD"},
+        {SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 0, 0, 0, 8, 0, 0, 0, 0, 8, 0, "L+UD"},  // a palette
+        {SDL_MOUSEMOTION, 0, 5, 5, 0, 16, 0xF800, 0x07E0, 0x001F, 0, 0, 0, "L"},  // the lock fails
+        {SDL_KEYUP, SDLK_a, 5, 5, 0, 16, 0xF800, 0x07E0, 0x001F, 0, 0, 7, "+LUD"},
+        {SDL_MOUSEMOTION, 0, 639, 479, 0, 16, 0x001F, 0x07E0, 0xF800, 0, 8, 0, "L+UD"},
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 639, 479, 1, 16, 0x7C00, 0x03E0, 0x1F, 0x8000, 0, 0, "L+UD"},
+        {SDL_ACTIVEEVENT, 0, 639, 479, 1, 24, 0xFF0000, 0xFF00, 0xFF, 0, 8, 0, "L+UD"},
+        {SDL_VIDEOEXPOSE, 0, 639, 479, 1, 24, 0xFF, 0xFF00, 0xFF0000, 0, 0, 0, "L+UD"},
+        {SDL_KEYDOWN, SDLK_a, 639, 479, 1, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0, 0, ""},
+        {SDL_VIDEORESIZE, 0, 639, 479, 1, 32, 0xFF0000, 0xFF00, 0xFF, 0, 8, 0, "L+UD"},
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 639, 479, 2, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, 0, 0, "L+UD"},
+        {SDL_KEYDOWN, SDLK_ESCAPE, 639, 479, 2, 16, 0xF800, 0x07E0, 0x001F, 0, 0, 0, ""},
+        {SDL_JOYBUTTONDOWN, 0, 639, 479, 2, 8, 0xE0, 0x1C, 0x03, 0, 8, 0, "L+UD"},
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 639, 479, 0, 8, 0, 0, 0, 0, 0, 0, "L+UD"},
+        {SDL_KEYDOWN, SDLK_LSHIFT, 639, 479, 0, 16, 0xF800, 0x07E0, 0x001F, 0, 0, 0, ""},
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELUP, 639, 479, 1, 16, 0xF800, 0x07E0, 0x001F, 0, 8, 0, "L+UD"},
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELDOWN, 639, 479, 2, 16, 0x001F, 0x07E0, 0xF800, 0, 0, 0, "L+UD"},
+        {SDL_MOUSEMOTION, 0, 313, 479, 2, 16, 0x7C00, 0x03E0, 0x1F, 0x8000, 8, 0, "L+UD"},
+        {SDL_QUIT, 0, 313, 479, 2, 24, 0xFF0000, 0xFF00, 0xFF, 0, 0, 0, ""},
+        {SDL_USEREVENT, 0, 313, 479, 2, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, 8, 0, "L+UD"},
+        // clang-format on
+    };
+    for (const auto& r : rows) {
+        SDL_Event e{r.type};
+        if (r.type == SDL_MOUSEMOTION) e.motion = {r.type, 0, 0, Uint16(r.x), Uint16(r.y), 0, 0};
+        if (r.type == SDL_MOUSEBUTTONDOWN || r.type == SDL_MOUSEBUTTONUP) e.button.button = Uint8(r.code);
+        if (r.type == SDL_KEYDOWN || r.type == SDL_KEYUP) e.key.keysym.sym = SDLKey(r.code);
+        ASSERT_EQ(SDL_PushEvent(&e), 0);
     }
-    const struct {
-        Uint8 type;
-        int code;
-    } ends[] = {{SDL_KEYDOWN, SDLK_a},   {SDL_KEYDOWN, SDLK_ESCAPE}, {SDL_KEYDOWN, SDLK_LSHIFT},
-                {SDL_KEYDOWN, SDLK_F10}, {SDL_KEYDOWN, SDLK_SPACE},  {SDL_QUIT, 0}};
-    for (const auto& end : ends) {
-        SCOPED_TRACE(testing::Message() << "event " << int(end.type) << ", code " << end.code);
-        const std::vector<int64_t> before = frame_state();
-        push(end.type, 0, 0, end.code);
-        EXPECT_FALSE(run_frame());
-        EXPECT_EQ(frame_state(), before);
+    uint32_t seed = 99;
+    for (const auto& r : rows) {
+        const int bytes = r.bits / 8, pitch = 640 * bytes + r.pad;
+        SCOPED_TRACE(testing::Message() << "row " << &r - rows);
+        std::vector<uint8_t> pixels(static_cast<size_t>(pitch) * 480);
+        for (uint8_t& b : pixels) b = static_cast<uint8_t>(next_random(seed));
+        std::vector<uint8_t> want = pixels;  // the padding keeps its noise
+        SDL_Surface* surface =
+            SDL_CreateRGBSurfaceFrom(pixels.data(), 640, 480, r.bits, pitch, r.red, r.green, r.blue, r.alpha);
+        ASSERT_NE(surface, nullptr) << SDL_GetError();
+        video_surface = surface;
+        bytes_per_pixel = r.told ? r.told : bytes;
+        fail_lock = std::strcmp(r.calls, "L") == 0;
+        const std::vector<int32_t> angles{angle_x, angle_y, angle_z};
+        surface_calls.clear();
+        last_sum = pixel_sum(surface);
+        EXPECT_EQ(run_frame(), r.calls[0] != 0);
+        const bool drawn = surface_calls.find('D') != std::string::npos;
+        EXPECT_EQ((std::vector{mouse_x, mouse_y, scene_mode}), (std::vector{r.x, r.y, r.scene}));
+        EXPECT_EQ(surface_calls, r.calls);
+        EXPECT_EQ(angles == (std::vector{angle_x, angle_y, angle_z}), !drawn)
+            << "the rest of the frame done, or not done";
+        const SDL_PixelFormat& p = *surface->format;
+        const int loss[3] = {p.Rloss, p.Gloss, p.Bloss}, shift[3] = {p.Rshift, p.Gshift, p.Bshift};
+        const uint32_t black = SDL_MapRGB(surface->format, 0, 0, 0);
+        for (int32_t i = 0; i < screen_pixels && drawn; ++i) {
+            const uint32_t v = accum_buffer[i] > 0 && !r.told ? map_channels(accum_buffer[i], loss, shift) : black;
+            std::memcpy(&want[pitch * (i / 640) + bytes * (i % 640)], &v, bytes);  // low bytes first on this host
+        }
+        EXPECT_TRUE(same_pixels(pixels.data(), want.data(), pitch, 480, bytes));
+        SDL_FreeSurface(surface);
     }
+    SDL_Quit();
 }
 
-// The program as a user starts it, in a process of its own so that SDL's state after a failed start
-// cannot reach the other tests: a key ends it with status 0 and nothing printed; a failed start prints
-// one line saying why and ends with status 1. With no display SDL falls back to a driver that shows
-// nothing, the classic library to `dummy`; unless the user named that driver (set but empty names
-// none) the program says so rather than run unseen. A program that wrongly starts its frame loop
-// would never end: the alarm ends it.
-TEST_F(Desktop, StartsOrEndsWithOneLineAndStatus1) {
+// The program as a user starts it, in a process of its own: a key ends it with status 0 and nothing
+// printed; a failed start prints one line saying why and ends with status 1. With no display SDL falls back
+// to a driver that shows nothing (the classic library to `dummy`); unless the user named it (empty names
+// none) the program says so rather than run unseen. The alarm ends a program that wrongly runs on.
+TEST(Desktop, StartsOrEndsWithOneLineAndStatus1) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // SDL has threads of its own: the child starts afresh
     const char* const no_display = "^ringfield: no display found; [^\n]*SDL_VIDEODRIVER[^\n]*\n$";
     const struct {
         const char *driver, *reported;  // SDL_VIDEODRIVER (null: unset), the name SDL reports (null: its own)
@@ -190,83 +178,22 @@ TEST_F(Desktop, StartsOrEndsWithOneLineAndStatus1) {
                 {nullptr, nullptr, false, 1, no_display},
                 {"", nullptr, false, 1, no_display},
                 {nullptr, "dummy", false, 1, no_display}};
-    unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY");
-    // As in a desktop session, so that the window system's client library finds nothing to say.
-    setenv("XDG_RUNTIME_DIR", testing::TempDir().c_str(), 1);
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "driver " << (row.driver ? row.driver : "unset") << ", mode fails "
-                                        << row.mode_fails);
-        row.driver ? setenv("SDL_VIDEODRIVER", row.driver, 1) : unsetenv("SDL_VIDEODRIVER");
-        reported_driver = row.reported, fail_mode = row.mode_fails, key_after_mode = row.status == 0;
-        EXPECT_EXIT((alarm(20), std::exit(run_program())), testing::ExitedWithCode(row.status), row.output);
+        SCOPED_TRACE(testing::Message() << "row " << &row - rows);
+        const auto start = [&row] {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            // As in a desktop session, so that the window system's client library finds nothing to say.
+            setenv("XDG_RUNTIME_DIR", testing::TempDir().c_str(), 1);
+            row.driver ? setenv("SDL_VIDEODRIVER", row.driver, 1) : unsetenv("SDL_VIDEODRIVER");
+            reported_driver = row.reported;
+            fail_mode = row.mode_fails;
+            key_after_mode = row.status == 0;
+            alarm(20);
+            std::exit(run_program());
+        };
+        EXPECT_EXIT(start(), testing::ExitedWithCode(row.status), row.output);
     }
-}
-
-// Each frame on surfaces of every depth and pitch, with alpha and with a palette: locked, drawn into,
-// unlocked and then shown whole. Every pixel is written by the conversion itself, with no fill: the
-// surface comes out as SDL's black where the buffer is dark and the lit words mapped. A surface that
-// cannot be locked is neither written, unlocked nor shown, and nothing of the frame but its event is
-// done: no fade, no turn; the next frame goes on. A depth with no converter shows black, filled before
-// the lock.
-TEST_F(Desktop, FrameDrawsTheLockedSurfaceThenShowsIt) {
-    open_screen();
-    SDL_Surface* const screen = video_surface;
-    const struct {
-        int bits;
-        uint32_t red, green, blue, alpha;
-        bool lock_fails;
-        int bytes;  // the depth the program is told, if not the format's
-    } rows[] = {{8, 0xE0, 0x1C, 0x03, 0, false, 0},
-                {8, 0, 0, 0, 0, false, 0},  // a palette
-                {16, 0xF800, 0x07E0, 0x001F, 0, false, 0},
-                {16, 0xF800, 0x07E0, 0x001F, 0, true, 0},
-                {16, 0xF800, 0x07E0, 0x001F, 0, false, 7},
-                {16, 0x001F, 0x07E0, 0xF800, 0, false, 0},
-                {16, 0x7C00, 0x03E0, 0x1F, 0x8000, false, 0},
-                {24, 0xFF0000, 0xFF00, 0xFF, 0, false, 0},
-                {24, 0xFF, 0xFF00, 0xFF0000, 0, false, 0},
-                {32, 0xFF0000, 0xFF00, 0xFF, 0, false, 0},
-                {32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, false, 0}};
-    uint32_t seed = 99;
-    for (int n = 0; n < 2 * static_cast<int>(std::size(rows)); ++n) {
-        const auto& f = rows[n / 2];
-        const int bytes = f.bits / 8, pitch = (640 * bytes + 3) / 4 * 4 + n % 2 * 8;
-        SCOPED_TRACE(testing::Message() << f.bits << " bits, red " << std::hex << f.red << ", pitch " << std::dec
-                                        << pitch << ", lock fails " << f.lock_fails << ", told " << f.bytes);
-        std::vector<uint8_t> pixels(static_cast<size_t>(pitch) * 480);
-        for (uint8_t& b : pixels) b = static_cast<uint8_t>(next_random(seed));
-        std::vector<uint8_t> want = pixels;  // the padding keeps its noise
-        SDL_Surface* surface =
-            SDL_CreateRGBSurfaceFrom(pixels.data(), 640, 480, f.bits, pitch, f.red, f.green, f.blue, f.alpha);
-        ASSERT_NE(surface, nullptr) << SDL_GetError();
-        video_surface = surface, bytes_per_pixel = f.bytes ? f.bytes : bytes, fail_lock = f.lock_fails;
-        const uint64_t before = pixel_sum(surface);
-        const int32_t angle = angle_z;
-        surface_calls.clear();
-        push(SDL_MOUSEMOTION, 5 + n, 5);
-        ASSERT_TRUE(run_frame());
-        EXPECT_EQ(mouse_x, 5 + n) << "event not taken";
-        EXPECT_EQ(angle_z == angle, f.lock_fails) << "the rest of the frame done, or not done";
-        EXPECT_EQ(accum_buffer[5 * 640 + 5 + n] == 0x00FFFFFF, f.lock_fails) << "faded, or not";
-        std::string calls;
-        for (const auto& call : surface_calls) calls += call.first;
-        ASSERT_EQ(calls, f.lock_fails ? "L" : "LUD");
-        const uint64_t after = pixel_sum(surface);
-        EXPECT_EQ(surface_calls[0].second, f.bytes ? after : before) << "written before the lock";
-        for (size_t i = 1; i < surface_calls.size(); ++i) EXPECT_EQ(surface_calls[i].second, after) << calls[i];
-        const SDL_PixelFormat& p = *surface->format;
-        const int loss[3] = {p.Rloss, p.Gloss, p.Bloss}, shift[3] = {p.Rshift, p.Gshift, p.Bshift};
-        const uint32_t black = SDL_MapRGB(surface->format, 0, 0, 0);
-        for (int32_t i = 0; i < screen_pixels && !f.lock_fails; ++i) {
-            const int32_t w = accum_buffer[i];
-            const uint32_t v = w > 0 && !f.bytes ? map_channels(w, loss, shift) : black;
-            std::memcpy(&want[pitch * (i / 640) + bytes * (i % 640)], &v, bytes);  // low bytes first on this host
-        }
-        EXPECT_TRUE(same_pixels(pixels.data(), want.data(), pitch, 480, bytes));
-        EXPECT_GT(std::count_if(accum_buffer, accum_buffer + screen_pixels, [](int32_t w) { return w > 0; }), 1000);
-        SDL_FreeSurface(surface);
-    }
-    video_surface = screen;
 }
 
 }  // namespace
