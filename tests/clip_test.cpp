@@ -62,12 +62,10 @@ TEST(Clip, AnyEndsGiveRejectionOrVisibleEndsBetweenThem) {
         ++accepted;
         SCOPED_TRACE(testing::Message() << "clipped to " << clip_x0 << "," << clip_y0 << " - " << clip_x1 << ","
                                         << clip_y1);
-        ASSERT_TRUE(on_screen(clip_x0, clip_y0)) << "start off the screen";
-        ASSERT_TRUE(on_screen(clip_x1, clip_y1)) << "end off the screen";
-        ASSERT_TRUE(between(clip_x0, x0, x1)) << "clip_x0";
-        ASSERT_TRUE(between(clip_x1, x0, x1)) << "clip_x1";
-        ASSERT_TRUE(between(clip_y0, y0, y1)) << "clip_y0";
-        ASSERT_TRUE(between(clip_y1, y0, y1)) << "clip_y1";
+        ASSERT_TRUE(on_screen(clip_x0, clip_y0) && on_screen(clip_x1, clip_y1)) << "an end off the screen";
+        ASSERT_TRUE(between(clip_x0, x0, x1) && between(clip_x1, x0, x1) && between(clip_y0, y0, y1) &&
+                    between(clip_y1, y0, y1))
+            << "an end outside the given ones";
         ASSERT_TRUE(!inside0 || (clip_x0 == x0 && clip_y0 == y0)) << "a start on the screen moved";
         ASSERT_TRUE(!inside1 || (clip_x1 == x1 && clip_y1 == y1)) << "an end on the screen moved";
     }

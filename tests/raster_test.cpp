@@ -9,26 +9,18 @@
 #include "raster/vectors.h"
 #include "tests/support.h"
 
-// Against a plain loop over random buffers, and words worked by hand: the
-// threshold is amount + 1, so a surviving channel keeps at least 2. Both the
-// 16-byte code and, where the processor has AVX2, its 32-byte copy.
+// Against a plain loop over random buffers: the threshold is amount + 1, so a surviving channel keeps at
+// least 2. Both the 16-byte code and, where the processor has AVX2, its 32-byte copy; amounts past 253 take
+// the plain loop of big-endian hosts.
 TEST(Accum, FadeMatchesPlainLoop) {
-    const int32_t hand[][3] = {{4, 0x00050607, 0x00000203}, {4, 0x00FFFFFF, 0x00FBFBFB}, {4, 0, 0},
-                               {2, 0x00010203, 0},          {2, 0x00040404, 0x00020202}, {2, 0x00030400, 0x00000200}};
     uint32_t seed = 12345;
     for (bool wide : {false, true}) {
         if (wide && !wide_vectors_supported()) continue;
         use_wide_vectors(wide);
         for (int32_t amount : {1, 2, 4, 100, 253, 254, 255, 1000}) {
             std::vector<int32_t> want = random_buffer(seed);
-            for (int k = 0; k < 6; ++k) want[k] = hand[k][0] == amount ? hand[k][1] : want[k];
             std::memcpy(accum_buffer, want.data(), sizeof accum_buffer);
             accum_fade(accum_buffer, amount);
-            for (int k = 0; k < 6; ++k) {
-                if (hand[k][0] == amount) {
-                    EXPECT_EQ(accum_buffer[k], hand[k][2]) << k;
-                }
-            }
             for (int32_t& w : want) {
                 int32_t c[3] = {(w >> 16) & 0xFF, (w >> 8) & 0xFF, w & 0xFF};
                 for (int32_t& v : c) v = v > amount + 1 ? v - amount : 0;
