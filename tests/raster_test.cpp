@@ -1,18 +1,19 @@
-// Accumulation buffer: fade, plot and saturating add.
+// The raster layer: the accumulation buffer's fade, plot and saturating add, segment clipping against
+// the 640 x 480 screen, and additive line drawing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <random>
+#include <vector>
 
 #include "raster/raster.h"
 #include "raster/vectors.h"
 #include "tests/support.h"
 
-// Against a plain loop over random buffers: the threshold is amount + 1, so a surviving channel keeps at
-// least 2. Both the 16-byte code and, where the processor has AVX2, its 32-byte copy; amounts past 253 take
-// the plain loop of big-endian hosts.
 TEST(Accum, FadeMatchesPlainLoop) {
     uint32_t seed = 12345;
     for (bool wide : {false, true}) {
@@ -54,4 +55,114 @@ TEST(Accum, SaturatingAddNeverCarries) {
         accum_add_pixel(accum_buffer, screen_pixels - 1, c[1], c[2], c[3]);
         EXPECT_EQ(accum_buffer[screen_pixels - 1], c[4]) << std::hex << c[0];
     }
+}
+
+TEST(Clip, KnownSegments) {
+    constexpr int32_t lo = INT32_MIN, hi = INT32_MAX;
+    const std::array<int32_t, 8> cases[] = {
+        {-10, 240, 650, 240, 0, 240, 639, 240},
+        {100, -50, 100, 600, 100, 0, 100, 479},
+        {-10, 5, 5, -10},
+        // Below-right goes to the right edge first; crossings truncate toward the current start.
+        {700, 500, 320, 240, 639, 459, 320, 240},
+        {320, 240, 700, 500, 320, 240, 639, 458},
+        // Above and beside: the top edge comes first. Right or left first would give (634, 0) and (6, 0).
+        {700, -50, 320, 240, 635, 0, 320, 240},
+        {-60, -50, 320, 240, 5, 0, 320, 240},
+        {-1000000, 0, 1000000, 479, 0, 239, 639, 239},
+        {320, 240, lo, lo, 320, 240, 80, 0},
+        {lo, lo, hi, hi, 0, 0, 479, 479},
+        {hi, hi, lo, lo, 479, 479, 0, 0},
+        {lo, lo, lo, hi},
+    };
+    for (const auto& c : cases) {
+        const bool accepted = clip_segment(c[0], c[1], c[2], c[3], 0, 639, 0, 479);
+        const std::array<int32_t, 4> got = {clip_x0, clip_y0, clip_x1, clip_y1};
+        EXPECT_EQ((accepted ? got : std::array<int32_t, 4>{}), (std::array{c[4], c[5], c[6], c[7]})) << &c - cases;
+    }
+}
+
+// Any 32-bit ends: rejected, never with an end on the screen, or clipped to ends on the screen and
+// between the given ones, an end already on the screen left where it was.
+TEST(Clip, AnyEndsGiveRejectionOrVisibleEndsBetweenThem) {
+    std::mt19937 rng(20240613);  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same cases on every run
+    const int32_t extremes[] = {INT32_MIN, -1000000, -1, 0, 479, 480, 639, 640, INT32_MAX};
+    const auto coordinate = [&]() -> int32_t {
+        const uint32_t kind = rng() % 3;
+        return kind == 0 ? static_cast<int32_t>(rng()) : kind == 1 ? extremes[rng() % 9] : int32_t(rng() % 2400) - 880;
+    };
+    const auto on_screen = [](int32_t x, int32_t y) { return x >= 0 && x <= 639 && y >= 0 && y <= 479; };
+    const auto between = [](int32_t v, int32_t a, int32_t b) { return v >= std::min(a, b) && v <= std::max(a, b); };
+    int32_t accepted = 0;
+    for (int n = 0; n < 300000; ++n) {
+        const int32_t x0 = coordinate(), y0 = coordinate(), x1 = coordinate(), y1 = coordinate();
+        SCOPED_TRACE(testing::Message() << x0 << "," << y0 << " - " << x1 << "," << y1);
+        const bool inside0 = on_screen(x0, y0), inside1 = on_screen(x1, y1);
+        if (!clip_segment(x0, y0, x1, y1, 0, 639, 0, 479)) {
+            ASSERT_FALSE(inside0 || inside1);
+            continue;
+        }
+        ++accepted;
+        SCOPED_TRACE(testing::Message() << "clipped to " << clip_x0 << "," << clip_y0 << " - " << clip_x1 << ","
+                                        << clip_y1);
+        ASSERT_TRUE(on_screen(clip_x0, clip_y0) && on_screen(clip_x1, clip_y1)) << "an end off the screen";
+        ASSERT_TRUE(between(clip_x0, x0, x1) && between(clip_x1, x0, x1) && between(clip_y0, y0, y1) &&
+                    between(clip_y1, y0, y1))
+            << "an end outside the given ones";
+        ASSERT_TRUE((!inside0 || (clip_x0 == x0 && clip_y0 == y0)) && (!inside1 || (clip_x1 == x1 && clip_y1 == y1)))
+            << "an end on the screen moved";
+    }
+    EXPECT_TRUE(accepted > 30000 && accepted < 270000) << accepted << " accepted: both outcomes must be common";
+}
+
+// Plain Bresenham with its error term, written out: visit(x, y) for every pixel from the start.
+template <typename Visit>
+static void bresenham(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Visit visit) {
+    const int32_t dx = std::abs(x1 - x0), dy = std::abs(y1 - y0), major = std::max(dx, dy);
+    for (int32_t k = 0, x = x0, y = y0, error = 2 * std::min(dx, dy) - major; k <= major; ++k) {
+        visit(x, y);
+        const bool diagonal = error >= 0;
+        if (diagonal || dx > dy) x += x1 >= x0 ? 1 : -1;
+        if (diagonal || dx <= dy) y += y1 >= y0 ? 1 : -1;
+        error += 2 * std::min(dx, dy) - (diagonal ? 2 * major : 0);
+    }
+}
+
+// Random ends, often on a border, every other segment short, random addends; then the longest
+// segments, where the fixed-point minor step comes closest to rounding wrong: from every corner to
+// every pixel of the two far edges. On a lit screen between guard rows the lines must match plain
+// Bresenham, each pixel added once and nothing outside them.
+TEST(Line, SegmentsMatchPlainBresenham) {
+    fill_row_offset();
+    constexpr int32_t guard = 2 * 640;  // whole rows, so that the guards are compared too
+    uint32_t seed = 4242;
+    std::vector<int32_t> got = random_buffer(seed);
+    got.insert(got.begin(), guard, 0x5A5A5A5A);
+    got.insert(got.end(), guard, 0x5A5A5A5A);
+    std::vector<int32_t> want = got;
+    const auto draw = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1, const int32_t(&add)[3]) {
+        draw_line_add(got.data() + guard, x0, y0, x1, y1, add[0], add[1], add[2]);
+        bresenham(x0, y0, x1, y1, [&](int32_t x, int32_t y) {
+            int32_t& w = want[guard + y * 640 + x];
+            w = std::min((w >> 16 & 0xFF) + add[0], 255) << 16 | std::min((w >> 8 & 0xFF) + add[1], 255) << 8 |
+                std::min((w & 0xFF) + add[2], 255);
+        });
+    };
+    const auto pick = [&](int32_t n) { return static_cast<int32_t>(next_random(seed) % n); };
+    const auto end = [&](int32_t size) { return pick(4) ? pick(size) : pick(2) * (size - 1); };
+    constexpr int32_t addends[] = {0, 1, 2, 12, 128, 254, 255, 256, 100000};
+    for (int n = 0; n < 3000; ++n) {
+        const int32_t x0 = end(640), y0 = end(480);
+        const int32_t x1 = n % 2 ? end(640) : std::clamp(x0 + pick(21) - 10, 0, 639);
+        const int32_t y1 = n % 2 ? end(480) : std::clamp(y0 + pick(21) - 10, 0, 479);
+        draw(x0, y0, x1, y1, {addends[pick(9)], addends[pick(9)], addends[pick(9)]});
+    }
+    EXPECT_TRUE(same_pixels(got, want)) << "random segments (rows 0, 1, 482 and 483 are guards)";
+    for (int corner = 0; corner < 4; ++corner) {
+        for (int32_t e = 0; e < 640 + 480; ++e) {
+            const int32_t x = e < 640 ? e : 639, y = e < 640 ? 479 : e - 640;
+            draw(corner % 2 * 639, corner / 2 * 479, corner % 2 ? 639 - x : x, corner / 2 ? 479 - y : y, {0, 0, 1});
+        }
+    }
+    EXPECT_TRUE(same_pixels(got, want)) << "longest segments (rows 0, 1, 482 and 483 are guards)";
 }
