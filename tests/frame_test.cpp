@@ -1,6 +1,5 @@
-// The view transform's matrices and projection, and the core's frame: the input queue, ring drawing,
-// start-up as a reset, and frames that owe nothing to the C library's generator. The golden frames
-// prove the rest of the frame's work: scenes, angles, the pointer's point.
+// The view transform, and the core's frame: the input queue, ring drawing, start-up as a reset that owes
+// nothing to the C library's generator. The golden frames prove the rest: scenes, angles, the pointer's point.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -96,8 +95,7 @@ Input motion(int x, int y) { return {InputKind::motion, uint16_t(x), uint16_t(y)
 
 // Oldest first, across the end of its storage; the 129th waiting input is dropped; empty gives none.
 TEST(InputQueue, KeepsOrderAndDropsWhatFindsItFull) {
-    static InputQueue queue;
-    queue = InputQueue{};
+    InputQueue queue{};
     queue.head = input_queue_size - 5;
     for (int i = 0; i < input_queue_size; ++i) EXPECT_TRUE(queue_push(queue, motion(i, 2 * i))) << i;
     EXPECT_FALSE(queue_push(queue, button));
