@@ -482,6 +482,7 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {"cat >/dev/null", "", clip, 1, "cannot write clip.webm: clip.webm.part: No such file or directory", {}},
         {"cat >\"$out\"; echo 'muxing failed' >&2; exit 1", "mkdir ../off && : >../off/ffmpeg && chmod 644 ../off/ffmpeg && PATH=../off:$PATH", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: muxing failed", {}},
         {"cat >\"$out\"", "echo '0 quit' >q", "--script q --video clip.mkv", 1, "clip.mkv not written: the run ended before its first frame", {"q"}},
+        {"cat >\"$out\"", "echo '1 quit' >q", "--script q --video clip.mkv", 0, "", {"q", "clip.mkv"}},
         {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1, dir_in_way, saved(3, "out/frame-000003.png")},
         // More workers than cores: the frames after the failing one are encoded, maybe done, and never written.
         {"", "mkdir -p out/frame-000003.png", save_many + many_jobs + " --hash-list h.txt", 1, dir_in_way, saved(3, "out/frame-000003.png")},
