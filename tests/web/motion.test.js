@@ -137,12 +137,13 @@ describe('the loop', () => {
     const page = await openPage({ width: 640, height: 480 });
     await ready(page);
     await waitFor(page, () => window.ringfield.state().frames >= 3);
+    // The state at once, before another animation frame could come.
     const setHidden = (hidden) => page.evaluate((h) => {
       Object.defineProperty(document, 'hidden', { configurable: true, get: () => h });
       document.dispatchEvent(new Event('visibilitychange'));
+      return window.ringfield.state();
     }, hidden);
-    await setHidden(true);
-    const hidden = await state(page);
+    const hidden = await setHidden(true);
     assert.equal(hidden.running, false);
     await frames(page, 5);
     assert.equal((await state(page)).frames, hidden.frames);
