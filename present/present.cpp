@@ -1,7 +1,7 @@
 // Conversion of the accumulation buffer into the target's pixel layout, one
 // pass over all the buffer's words that writes every pixel of the screen's area,
 // so no separate fill to black is needed.
-#include "present/present_internal.h"
+#include "present/present.h"
 
 #include <bit>
 #include <cstring>
@@ -35,6 +35,8 @@ struct ChannelMap {
 
 ChannelMap channel_map(int first_bit, int loss, int shift) {
     const int move = shift - (first_bit + loss);
+    // A channel wider than 8 bits reports a "negative" loss (254 for 10
+    // bits); like a loss of 8, it contributes nothing.
     const uint32_t field = loss >= 8 ? 0u : (0xFFu >> loss);
     // A channel that contributes nothing, or a layout too odd to shift in one
     // step, maps to zero as it would through the two shifts.
@@ -506,14 +508,6 @@ void present_bpp2(const PixelLayout& target, const int32_t* buffer) {
 }
 
 }  // namespace
-
-// A channel wider than 8 bits reports a "negative" loss (254 for 10 bits);
-// shifting by that would be undefined, so such a channel, like one whose
-// loss is 8, contributes nothing. For the usual layouts this is exactly
-// (channel >> loss) << shift per channel.
-uint32_t map_pixel(const PixelLayout& layout, int32_t word) {
-    return apply(word_map(layout), static_cast<uint32_t>(word));
-}
 
 void present_surface(const PixelLayout& target, const int32_t* buffer) {
     switch (target.bytes_per_pixel) {

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <vector>
 
-#include "present/present_internal.h"
+#include "present/present.h"
 #include "raster/raster.h"
 #include "raster/vectors.h"
 #include "tests/support.h"
