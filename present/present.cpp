@@ -56,8 +56,9 @@ WordMap word_map(const PixelLayout& l) {
 }
 
 // The parts are added, not ORed: the same for any layout whose fields do not
-// overlap.
-inline uint32_t apply(const WordMap& m, uint32_t word) {
+// overlap. Only the plain per-pixel path uses it, which some targets compile
+// out.
+[[maybe_unused]] inline uint32_t apply(const WordMap& m, uint32_t word) {
     return (((word >> m.red.right) << m.red.left) & m.red.mask) +
            (((word >> m.green.right) << m.green.left) & m.green.mask) +
            (((word >> m.blue.right) << m.blue.left) & m.blue.mask);
