@@ -44,6 +44,10 @@ describe('pause and resume', () => {
     await page.keyboard.press('KeyE');
     await waitFor(page, () => window.ringfield.state().ended);
     assert.equal(await page.$eval('#pause', (b) => b.disabled), true);
+    // A press on the disabled button is no press on the page.
+    await page.click('#pause');
+    await frames(page, 3);
+    assert.ok((await state(page)).ended);
     await page.mouse.click(450, 350);
     await waitFor(page, () => window.ringfield.state().frames >= 2);
     assert.equal(await page.$eval('#pause', (b) => b.disabled), false);
