@@ -63,12 +63,17 @@ describe('real input over a canvas shown at 900 x 675', () => {
       scenes.push((await state(page)).scene);
     }
     assert.deepEqual(scenes, [1, 2, 0, 1]);
+    // The right button's menu never opens over the picture.
+    assert.equal(await page.$eval('canvas', (c) =>
+      c.dispatchEvent(new MouseEvent('contextmenu', { bubbles: true, cancelable: true }))), false);
   });
 
   // Bars above and below the smoothly scaled canvas, and on all four sides of a sharp one.
   test('the corners of the canvas map to the corners of the mode, and the margin to nothing', async () => {
     const windows = [[{ width: 900, height: 700 }, { left: 0, top: 12.5, width: 900, height: 675 }],
-                     [{ width: 1400, height: 1100 }, { left: 60, top: 70, width: 1280, height: 960 }]];
+                     [{ width: 1400, height: 1100 }, { left: 60, top: 70, width: 1280, height: 960 }],
+                     // Sharp pixels start on a whole pixel, though the margins are not whole.
+                     [{ width: 1401, height: 1101 }, { left: 61, top: 71, width: 1280, height: 960 }]];
     for (const [viewport, expected] of [...windows, windows[0]]) {
       await page.setViewport(viewport);
       await waitFor(page, (w) => document.getElementById('screen').getBoundingClientRect().width === w, expected.width);
@@ -171,6 +176,9 @@ describe('keys', () => {
       assert.equal(await step(page, 1), 0, `${keys.join('+')} did not end the demo`);
       assert.ok((await state(page)).ended, keys.join('+'));
     }
+    // Nor does the key scroll the page or open the browser's quick find.
+    assert.equal(await page.evaluate(() =>
+      window.dispatchEvent(new KeyboardEvent('keydown', { key: '/', cancelable: true }))), false);
   });
 
   // WebDriver has no AltGraph or CapsLock key to press, so only Chromium
