@@ -104,6 +104,7 @@ describe('real input over a canvas shown at 900 x 675', () => {
     const s = await state(page);
     assert.ok(s.ended);
     assert.equal(s.frames, framesBefore);
+    assert.equal(await text(page, '#hint'), null);
     assert.deepEqual(await digest(page), last);
     assert.match(await text(page, '#message'), /ended.*click or press a key to start again/i);
     assert.equal(await text(page, '#scene'), 'Scene 2 of 3, ended');

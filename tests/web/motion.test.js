@@ -109,12 +109,16 @@ describe('touch on a phone', () => {
     assert.deepEqual([s.mouseX, s.mouseY, s.scene, s.frames, s.queued], [330, 220, 1, 20, 0]);
     assert.equal((await digest(page)).hash, nativeHash('0 motion 330 220\n5 button\n', 20));
     assert.equal(await text(page, '#scene'), 'Scene 2 of 3');
-    // A second finger's tap is no tap.
-    await page.$eval('canvas', (c) => {
-      for (const type of ['pointerdown', 'pointerup']) {
-        c.dispatchEvent(new PointerEvent(type, { bubbles: true, pointerId: 9, pointerType: 'touch', isPrimary: false }));
-      }
-    });
+    // A second finger's tap is no tap, nor is a press held past half a second.
+    const touch = (type, primary) => page.$eval('canvas', (c, t, p) => {
+      c.dispatchEvent(new PointerEvent(t, { bubbles: true, pointerId: 9, pointerType: 'touch', isPrimary: p }));
+      return performance.now();
+    }, type, primary);
+    await touch('pointerdown', false);
+    await touch('pointerup', false);
+    const pressed = await touch('pointerdown', true);
+    await waitFor(page, (t) => performance.now() > t + 600, pressed);
+    await touch('pointerup', true);
     await frames(page, 2);
     assert.equal((await state(page)).queued, 0);
 
