@@ -195,6 +195,10 @@ describe('keys', () => {
       assert.equal(await queuedWithMark(), 1, `${keys.join('+')} was queued`);
       assert.equal(await step(page, 1), 1);
     }
+    // Nor does a key an input method is composing with.
+    await page.evaluate(() => window.dispatchEvent(new KeyboardEvent('keydown', { key: 'a', isComposing: true })));
+    assert.equal(await queuedWithMark(), 1, 'a composing key was queued');
+    assert.equal(await step(page, 1), 1);
     await page.evaluate(() => document.activeElement.blur());
     await page.keyboard.press('KeyQ');
     await waitQueued(page, 1);

@@ -121,6 +121,13 @@ describe('touch on a phone', () => {
     await touch('pointerup', true);
     await frames(page, 2);
     assert.equal((await state(page)).queued, 0);
+    // After the end, a tap starts it afresh.
+    await page.keyboard.press('KeyE');
+    await waitQueued(page, 1);
+    await step(page, 1);
+    assert.ok((await state(page)).ended);
+    await page.touchscreen.tap(...at(box, 100, 100));
+    await waitFor(page, () => !window.ringfield.state().ended);
 
     // Landscape: still inside the window at 4:3.
     await page.setViewport({ ...phone, width: 915, height: 412 });
