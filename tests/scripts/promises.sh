@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# What scripts/test.sh, setup.sh, cross.sh, windows.sh and lint.sh promise,
+# What scripts/test.sh, setup.sh, cross.sh, windows.sh, lint.sh and fuzz.sh promise,
 # and the rules of tests/layering_test.cmake and of cmake/core.cmake's layer
 # links, one row of the table at the end each. Every row runs the real script
 # in a scratch tree of its own: the tiny project in project/ (a test that
@@ -36,11 +36,12 @@ ln -s "$here/standin.sh" "$work/node/node"
 # from the repository, stand-ins for the other scripts.
 fixture() {  # folder, script under test
     local fx=$1 s
-    mkdir -p "$fx/scripts" "$fx/tests/web" "$fx/cmake" "$fx.tmp" "$fx.state"
+    mkdir -p "$fx/scripts" "$fx/tests/web" "$fx/cmake" "$fx/fuzz/corpus" "$fx.tmp" "$fx.state"
     cp "$here/project/CMakeLists.txt" "$fx/"
+    touch "$fx/fuzz/script.dict"
     ln -s "$here/standin.sh" "$fx/scripts/standin.sh"
     ln -s "$here/standin.sh" "$fx/tests/golden_test.sh"
-    for s in test setup lint cross windows; do
+    for s in test setup lint cross windows fuzz; do
         if [ "$s.sh" = "$2" ]; then
             ln -s "$repo/scripts/$s.sh" "$fx/scripts/$s.sh"
         else
