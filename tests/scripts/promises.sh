@@ -50,15 +50,23 @@ fixture() {  # folder, script under test
     done
 }
 
-# lint.sh's tree: a git repository of C++ files, some formatted.
-lint_tree() {  # folder, kind: clean, dirty or untracked
+# lint.sh's tree: a git repository of C++ files, some formatted, and for
+# the kind shell, scripts that shellcheck finds fault with.
+lint_tree() {  # folder, kind: clean, dirty, untracked or shell
     local fx=$1
     cp "$repo/.clang-format" "$fx/"
     mkdir -p "$fx/src" "$fx/include"
     printf 'int good() { return 1; }\n' >"$fx/src/good.cpp"
     printf 'int  h();\n' >"$fx/include/bad.h"
     printf 'int bad( ) {return 2;}\n' >"$fx/src/bad.cpp"
-    [ "$2" != clean ] || rm "$fx/include/bad.h" "$fx/src/bad.cpp"
+    [ "$2" = dirty ] || [ "$2" = untracked ] || rm "$fx/include/bad.h" "$fx/src/bad.cpp"
+    # shellcheck disable=SC2016  # the unexpanded $1 is the finding
+    if [ "$2" = shell ]; then  # a finding in a *.sh and in a script known by its first line
+        printf '#!/bin/sh\necho $1\n' >"$fx/run.sh"
+        mkdir -p "$fx/tools"
+        printf '#!/usr/bin/env bash\ncd $1 || exit\n' >"$fx/tools/go"
+        printf 'echo $1\n' >"$fx/notes.txt"
+    fi
     git -C "$fx" init -q
     if [ "$2" = untracked ]; then git -C "$fx" add src/good.cpp; else git -C "$fx" add .; fi
 }
