@@ -8,12 +8,15 @@
 // Every browser started here is closed, and its scratch folder removed,
 // whichever way node ends: `close`, `closeAll`, a signal, or node exiting
 // with browsers still open (an error, a failed test that skipped its own
-// close). A browser that does not close in time is killed with its whole
-// process group: a browser left running keeps node alive, so that a failed
-// test would otherwise show as a hang.
+// close), a browser still starting among them. A browser that does not close
+// in time is killed with its whole process group: a browser left running
+// keeps node alive, so that a failed test would otherwise show as a hang.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
 
 export const engines = {
   chromium: { browser: 'chrome', path: process.env.CHROMIUM || '/usr/bin/chromium' },
@@ -46,12 +49,34 @@ function killNow(entry) {
   open.delete(entry);
 }
 
-process.on('exit', () => {
+// The scratch folders of browsers still starting. Until puppeteer hands the
+// browser over there is no process to kill by its group, so a browser is
+// found by the TMPDIR it was started with.
+const launching = new Set();
+
+function killStarting(scratch) {
+  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    try {
+      if (`\0${fs.readFileSync(`/proc/${pid}/environ`, 'latin1')}`.includes(`\0TMPDIR=${scratch}\0`)) {
+        process.kill(Number(pid), 'SIGKILL');
+      }
+    } catch {
+      // Gone meanwhile, or not ours.
+    }
+  }
+  fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 10, retryDelay: 50 });
+  launching.delete(scratch);
+}
+
+function killEvery() {
   for (const entry of [...open]) killNow(entry);
-});
+  for (const scratch of [...launching]) killStarting(scratch);
+}
+
+process.on('exit', killEvery);
 for (const [signal, number] of [['SIGINT', 2], ['SIGTERM', 15], ['SIGHUP', 1]]) {
   process.on(signal, () => {
-    for (const entry of [...open]) killNow(entry);
+    killEvery();
     process.exit(128 + number);
   });
 }
@@ -103,16 +128,19 @@ async function start(engine, name, firefoxPrefs) {
        '--disable-component-update', '--disable-sync', '--hide-scrollbars']
     : [];
   if (engine === 'chromium' && process.getuid && process.getuid() === 0) args.push('--no-sandbox');
+  // closes.test.js's seam: a browser that takes seconds to start.
+  const slow = process.env.RINGFIELD_WEB_FAULT === 'slow-start';
   let browser;
+  launching.add(scratch);
   try {
     browser = await puppeteer.launch({
       browser: chosen.browser,
-      executablePath: chosen.path,
+      executablePath: slow ? path.join(here, 'slow-start.sh') : chosen.path,
       headless: true,
       userDataDir: path.join(scratch, 'profile'),
       args,
       extraPrefsFirefox: firefoxPrefs,
-      env: { ...process.env, HOME: scratch, TMPDIR: scratch },
+      env: { ...process.env, HOME: scratch, TMPDIR: scratch, ...(slow ? { RINGFIELD_BROWSER: chosen.path } : {}) },
       // The signals are handled above, for every browser at once.
       handleSIGINT: false,
       handleSIGTERM: false,
@@ -122,9 +150,10 @@ async function start(engine, name, firefoxPrefs) {
       protocolTimeout: 60000,
     });
   } catch (error) {
-    fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 10, retryDelay: 50 });
+    killStarting(scratch);
     throw error;
   }
+  launching.delete(scratch);
   const entry = { process: browser.process(), scratch };
   let closing = null;
   entry.close = () => {

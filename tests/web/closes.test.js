@@ -57,12 +57,13 @@ async function until(check, ms) {
 }
 
 // Runs the reduced-motion test with `env` added; `onOutput` sees the output
-// as it comes and may act on the child. Resolves with its status, signal,
-// output and time, or with `timedOut` when it overran the deadline (it is
-// then killed).
-function run(env, onOutput = () => {}) {
+// as it comes and may act on the child, as `onStart` may from the start.
+// Resolves with its status, signal, output and time, or with `timedOut` when
+// it overran the deadline (it is then killed).
+function run(env, onOutput = () => {}, onStart = () => {}) {
   const args = ['--test-name-pattern=reduced motion', path.join(here, 'motion.test.js'), capture, engine];
   const child = spawn(process.execPath, args, { env: { ...process.env, ...env }, stdio: ['ignore', 'pipe', 'pipe'] });
+  onStart(child);
   const began = Date.now();
   let output = '';
   return new Promise((resolve) => {
@@ -91,19 +92,29 @@ const cases = [
     status: 1, says: /not ok \d+ - under reduced motion[^]*timed out after 5000ms/ },
   { name: 'a run stopped by SIGTERM', env: { RINGFIELD_WEB_FAULT: 'hang' }, signal: 'SIGTERM', status: 143 },
   { name: 'a run stopped by SIGINT', env: { RINGFIELD_WEB_FAULT: 'hang' }, signal: 'SIGINT', status: 130 },
+  // Signalled once the browser's first process is there, seconds before it can answer.
+  { name: 'a run stopped while its browser starts', env: { RINGFIELD_WEB_FAULT: 'slow-start' }, signal: 'SIGTERM',
+    status: 143, starting: true },
 ];
 
-for (const { name, env, status, says, signal } of cases) {
+for (const { name, env, status, says, signal, starting } of cases) {
   test(`${name} ends the run with status ${status}, leaving no browser and no folder`, async () => {
     const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'ringfield-closes-'));
+    let poll;
     try {
       let sent = false;
+      const send = (child) => {
+        sent = true;
+        child.kill(signal);
+      };
       const result = await run({ ...env, TMPDIR: folder }, (output, child) => {
         // Signalled once the test stands at its fault with its browsers open.
-        if (signal && !sent && output.includes('hanging here')) {
-          sent = true;
-          child.kill(signal);
-        }
+        if (signal && !starting && !sent && output.includes('hanging here')) send(child);
+      }, (child) => {
+        if (!starting) return;
+        poll = setInterval(() => {
+          if (!sent && processesIn(folder).some((pid) => pid !== child.pid)) send(child);
+        }, 20);
       });
       assert.ok(!result.timedOut, `the run did not end within ${deadline / 1000} s:\n${result.output}`);
       assert.equal(result.status, status, result.output);
@@ -113,6 +124,7 @@ for (const { name, env, status, says, signal } of cases) {
       assert.ok(left, `processes left running: ${processesIn(folder).join(' ')}`);
       assert.deepEqual(fs.readdirSync(folder), []);
     } finally {
+      clearInterval(poll);
       for (const pid of processesIn(folder)) {
         try {
           process.kill(pid, 'SIGKILL');
