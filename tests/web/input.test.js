@@ -62,7 +62,21 @@ describe('real input over a canvas shown at 900 x 675', () => {
       await step(page, 1);
       scenes.push((await state(page)).scene);
     }
-    assert.deepEqual(scenes, [1, 2, 0, 1]);
+    // A second button pressed while the first is held comes as a move: the next scene again, and
+    // the move (at the same place) with it.
+    await page.mouse.down({ button: 'left' });
+    await waitQueued(page, 1);
+    await page.mouse.down({ button: 'right' });
+    await waitFor(page, () => window.ringfield.state().queued >= 3);
+    await page.mouse.up({ button: 'right' });
+    await page.mouse.up({ button: 'left' });
+    await frames(page, 2);
+    await step(page, (await state(page)).queued);
+    scenes.push((await state(page)).scene);
+    // Back to the second scene, where the tests below expect it.
+    scenes.push(await page.evaluate(() => window.ringfield.push('button') && window.ringfield.step(1) &&
+                                          window.ringfield.state().scene));
+    assert.deepEqual(scenes, [1, 2, 0, 1, 0, 1]);
     // The right button's menu never opens over the picture.
     assert.equal(await page.$eval('canvas', (c) =>
       c.dispatchEvent(new MouseEvent('contextmenu', { bubbles: true, cancelable: true }))), false);

@@ -121,8 +121,11 @@ describe('the page', () => {
     });
     assert.equal(await page.evaluate(() => document.activeElement.id), 'fullscreen');
     assert.equal((await state(page)).ended, false);
+    const label = (want) => waitFor(page, (w) => document.getElementById('fullscreen').textContent === w, want);
+    await label('Leave full screen');
     await page.click('#fullscreen');
     await waitFor(page, () => document.fullscreenElement === null);
+    await label('Full screen');
     await closePage(page);
   });
 
