@@ -194,6 +194,12 @@ describe('keys', () => {
       assert.equal(await step(page, 1), 0, `${keys.join('+')} did not end the demo`);
       assert.ok((await state(page)).ended, keys.join('+'));
     }
+    // A character typed with AltGr, which Windows reports with Control and Alt held too.
+    await page.evaluate(() => {
+      window.ringfield.restart();
+      window.dispatchEvent(new KeyboardEvent('keydown', { key: '@', ctrlKey: true, altKey: true, modifierAltGraph: true }));
+    });
+    assert.equal(await step(page, 1), 0, 'AltGr+Q did not end the demo');
     // Nor does the key scroll the page or open the browser's quick find.
     assert.equal(await page.evaluate(() =>
       window.dispatchEvent(new KeyboardEvent('keydown', { key: '/', cancelable: true }))), false);

@@ -127,6 +127,7 @@ describe('touch on a phone', () => {
     await waitQueued(page, 1);
     await step(page, 1);
     assert.ok((await state(page)).ended);
+    if (engine === 'chromium') assert.match(await text(page, '#message'), /Tap or press a key to start again/);
     await page.touchscreen.tap(...at(box, 100, 100));
     await waitFor(page, () => !window.ringfield.state().ended);
 

@@ -4,9 +4,26 @@
 //   node tests/web/pixels.test.js [path/to/ringfield-capture] [chromium|firefox]
 import assert from 'node:assert/strict';
 import { describe } from 'node:test';
-import { closePage, frames, openHeld, openPage, ready, state, test, text, waitFor } from './harness.js';
+import { closePage, engine, frames, openHeld, openPage, ready, state, test, text, waitFor } from './harness.js';
 
 describe('even pixels', () => {
+  // Sharp at 1, smooth at 1.5, and sharp again when moved back. Firefox only: Chromium's emulated
+  // pixel ratio tells no media query of its changes, as a real move to another screen does.
+  if (engine === 'firefox') test('a move to a screen of another pixel ratio, and back, refits the canvas each time', async () => {
+    const page = await openPage({ width: 700, height: 525 });
+    await ready(page);
+    const seen = [];
+    for (const deviceScaleFactor of [1.5, 1, 1.5]) {
+      await page.setViewport({ width: 700, height: 525, deviceScaleFactor });
+      await waitFor(page, (r) => devicePixelRatio === r, deviceScaleFactor);
+      await frames(page, 2);
+      seen.push(await page.$eval('#screen', (c) => [Math.round(c.getBoundingClientRect().width),
+                                                   c.classList.contains('sharp')]));
+    }
+    assert.deepEqual(seen, [[700, false], [640, true], [700, false]]);
+    await closePage(page);
+  });
+
   // Window, device scale, and the device pixels each picture pixel should
   // cover, or null where the canvas is smoothly filtered instead.
   const cases = [
