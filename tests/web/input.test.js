@@ -20,9 +20,11 @@ describe('real input over a canvas shown at 900 x 675', () => {
   });
   after(() => closePage(page));
 
+  // A drag on the canvas is the demo's, never the page's scroll or zoom.
   test('the canvas fits the window at 4:3, centred, with the pointer hidden', async () => {
     assert.deepEqual(box, { left: 0, top: 12.5, width: 900, height: 675 });
-    assert.equal(await page.$eval('#screen', (c) => getComputedStyle(c).cursor), 'none');
+    assert.deepEqual(await page.$eval('#screen', (c) => [getComputedStyle(c).cursor, getComputedStyle(c).touchAction]),
+                     ['none', 'none']);
   });
 
   test('moves steer and a click changes the scene, frame for frame as natively', async () => {

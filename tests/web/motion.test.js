@@ -75,10 +75,14 @@ describe('pause and resume', () => {
       assert.equal((await digest(page)).hash, nativeHash('1 key\n', 1));
       assert.equal(await text(page, '#pause'), 'Start');
       assert.match(await text(page, '#hint'), /reduced motion/);
+      // The hint that says why it stands still stays; the one that says how to steer fades.
+      const fading = () => page.$eval('#hint', (h) => getComputedStyle(h).animationName);
+      assert.equal(await fading(), 'none');
       await page.click('#pause');
       await waitFor(page, () => window.ringfield.state().frames >= 3);
       assert.equal(await text(page, '#pause'), 'Pause');
       assert.equal(await text(page, '#hint'), 'Move the mouse to steer \u00b7 click for the next scene \u00b7 a key ends it');
+      assert.equal(await fading(), 'fade');
       await closePage(page);
     } finally {
       if (still) await still.close();
@@ -122,6 +126,13 @@ describe('touch on a phone', () => {
     await touch('pointerup', true);
     await frames(page, 2);
     assert.equal((await state(page)).queued, 0);
+    // A tap whose finger wanders about 5 CSS pixels is still a tap.
+    await page.touchscreen.touchStart(...at(box, 100, 100));
+    await page.touchscreen.touchMove(...at(box, 108, 100));
+    await page.touchscreen.touchEnd();
+    await waitQueued(page, 1);
+    await step(page, 1);
+    assert.equal((await state(page)).scene, 2);
     // After the end, a tap starts it afresh.
     await page.keyboard.press('KeyE');
     await waitQueued(page, 1);
