@@ -79,9 +79,9 @@ describe('real input over a canvas shown at 900 x 675', () => {
     scenes.push(await page.evaluate(() => window.ringfield.push('button') && window.ringfield.step(1) &&
                                           window.ringfield.state().scene));
     assert.deepEqual(scenes, [1, 2, 0, 1, 0, 1]);
-    // The right button's menu never opens over the picture.
-    assert.equal(await page.$eval('canvas', (c) =>
-      c.dispatchEvent(new MouseEvent('contextmenu', { bubbles: true, cancelable: true }))), false);
+    // The right button's menu never opens over the picture, nor does the middle one scroll or a press select.
+    assert.deepEqual(await page.$eval('canvas', (c) => ['contextmenu', 'mousedown'].map((type) =>
+      c.dispatchEvent(new MouseEvent(type, { bubbles: true, cancelable: true })))), [false, false]);
   });
 
   // Bars above and below the smoothly scaled canvas, and on all four sides of a sharp one.
@@ -129,8 +129,9 @@ describe('real input over a canvas shown at 900 x 675', () => {
     assert.equal(await text(page, '#scene'), 'Scene 2 of 3, ended');
     assert.equal(await page.$eval('#screen', (c) => getComputedStyle(c).cursor), 'default');
 
-    // Moves while it has ended are not inputs, and the click is the restart.
+    // Moves while it has ended are not inputs, and a click, even on the bar above the canvas, is the restart.
     await page.mouse.move(...at(box, 100, 100));
+    await page.mouse.move(box.left + 100, box.top - 6);
     await page.mouse.down();
     await page.mouse.up();
     await waitFor(page, () => !window.ringfield.state().ended);

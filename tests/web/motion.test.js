@@ -132,7 +132,13 @@ describe('touch on a phone', () => {
     await page.touchscreen.touchEnd();
     await waitQueued(page, 1);
     await step(page, 1);
-    assert.equal((await state(page)).scene, 2);
+    // And one that lasts some 300 ms.
+    const slow = await touch('pointerdown', true);
+    await waitFor(page, (t) => performance.now() > t + 300, slow);
+    await touch('pointerup', true);
+    await waitQueued(page, 1);
+    await step(page, 1);
+    assert.equal((await state(page)).scene, 0);
     // After the end, a tap starts it afresh.
     await page.keyboard.press('KeyE');
     await waitQueued(page, 1);

@@ -149,11 +149,20 @@ describe('the page', () => {
     await closePage(page);
   });
 
-  test('a browser without WebAssembly, without its SIMD, or that cannot start the core gets a clear message', async () => {
+  test('a browser without JavaScript, WebAssembly or its SIMD, or that cannot start the core gets a clear message', async () => {
     const missing = await openPage({ width: 640, height: 480 }, { beforeLoad: () => { delete window.WebAssembly; } });
     await missing.waitForSelector('#message', { visible: true });
     assert.match(await text(missing, '#message'), /WebAssembly, which this browser does not have/);
     assert.equal(await missing.evaluate(() => window.ringfield), undefined);
+    // Nor without JavaScript, in Chromium: Firefox's driver cannot turn it off.
+    if (engine === 'chromium') {
+      const off = await missing.browser().newPage();
+      await off.setJavaScriptEnabled(false);
+      await off.goto(missing.url());
+      assert.equal(await off.$eval('body', (b) => b.innerText.trim()),
+                   'ringfield needs JavaScript and WebAssembly, which this browser has turned off.');
+      await off.close();
+    }
     await closePage(missing);
 
     const old = await openPage({ width: 640, height: 480 },
