@@ -113,19 +113,24 @@ describe('touch on a phone', () => {
     assert.deepEqual([s.mouseX, s.mouseY, s.scene, s.frames, s.queued], [330, 220, 1, 20, 0]);
     assert.equal((await digest(page)).hash, nativeHash('0 motion 330 220\n5 button\n', 20));
     assert.equal(await text(page, '#scene'), 'Scene 2 of 3');
-    // A second finger's tap is no tap, nor is a press the browser took over, nor one held past half a second.
-    const touch = (type, primary) => page.$eval('canvas', (c, t, p) => {
-      c.dispatchEvent(new PointerEvent(t, { bubbles: true, pointerId: 9, pointerType: 'touch', isPrimary: p }));
+    // A second finger's tap is no tap, nor is a press the browser took over, nor one held past half a
+    // second, which steers from then on, however little it moves.
+    const touch = (type, primary, [x, y] = at(box, 200, 200)) => page.$eval('canvas', (c, t, p, cx, cy) => {
+      c.dispatchEvent(new PointerEvent(t, { bubbles: true, pointerId: 9, pointerType: 'touch', isPrimary: p,
+                                            clientX: cx, clientY: cy }));
       return performance.now();
-    }, type, primary);
+    }, type, primary, x, y);
     await touch('pointerdown', false);
     await touch('pointerup', false);
     for (const type of ['pointerdown', 'pointercancel', 'pointerup']) await touch(type, true);
     const pressed = await touch('pointerdown', true);
     await waitFor(page, (t) => performance.now() > t + 600, pressed);
+    await touch('pointermove', true, at(box, 205, 200));
     await touch('pointerup', true);
     await frames(page, 2);
-    assert.equal((await state(page)).queued, 0);
+    assert.equal((await state(page)).queued, 1);
+    await step(page, 1);
+    assert.deepEqual([(await state(page)).mouseX, (await state(page)).queued], [205, 0]);
     // A tap whose finger wanders about 5 CSS pixels is still a tap.
     await page.touchscreen.touchStart(...at(box, 100, 100));
     await page.touchscreen.touchMove(...at(box, 108, 100));
