@@ -72,7 +72,7 @@ TEST(CaptureInput, GoodScriptAndOptions) {
         std::vector<std::string> args;
         std::string chosen;
     } cases[] = {
-        {{"--frames", "50", "--dep=1:bgr", "--save", "3,10-12,49,20-35/7", "--expect=e"}, "50 frames, depth 1 bgr, out -, expect e, hashes -, video - at 60, save 3 10 11 12 20 27 34 49"},
+        {{"--frames", "50", "--dep=1:bgr", "--save", "3,10-12/1,49,20-35/7", "--expect=e"}, "50 frames, depth 1 bgr, out -, expect e, hashes -, video - at 60, save 3 10 11 12 20 27 34 49"},
         {{}, "900 frames, depth 2 rgb, out ., expect -, hashes -, video - at 60, save 899"},
         {{"--save", "none", "--out", "o"}, "900 frames, depth 2 rgb, out o, expect -, hashes -, video - at 60, save"},
         {{"--frames", "9", "--video", "a/b.c.WebM", "--fps", "1000"}, "9 frames, depth 2 rgb, out ., expect -, hashes -, video a/b.c.WebM at 1000, save"},
@@ -141,6 +141,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {"5 motion 0 65536", {}, "f:1: bad Y (0..65535) '65536'"},
         {"5 motion 7", {}, "f:1: motion needs X and Y"},
         {"5 button now", {}, "f:1: unexpected word 'now'"},
+        {"5 motion 1 2 3", {}, "f:1: unexpected word '3'"},
         {"10 key\n\n5 key", {}, "f:3: frame goes back in time: '5'"},
         {"5 key\n10 key\n7 key", {}, "f:3: frame goes back in time: '7'"},  // against the previous event
         {too_many.c_str(), {}, "f:100001: too many events (at most 100000)"},
