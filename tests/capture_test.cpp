@@ -186,6 +186,11 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
             << c.problem;
         EXPECT_EQ(problem.text, c.problem);
     }
+    // --print-inputs with each option that would run frames.
+    for (const char* option : {"--save=1", "--out=o", "--expect=e", "--hash-list=h", "--video=v.mkv", "--check"}) {
+        EXPECT_EQ(parse({"--print-inputs", option}), 2) << option;
+        EXPECT_TRUE(std::string(problem.text).starts_with("--print-inputs runs no frame")) << option;
+    }
     // A path that does not fit is told, never cut short into another name.
     Text path;
     EXPECT_TRUE(format(path, "%s", std::string(text_size - 1, 'p').c_str()));
@@ -377,6 +382,11 @@ TEST(CaptureTool, PrintedInputsReplayTheSameFrames) {
         frames_seen.insert(inputs.substr(at, inputs.find(' ', at) - at));
     }
     EXPECT_LT(frames_seen.size() + 10, static_cast<size_t>(lines)) << "no burst of several inputs in one frame";
+    // The list ends with the key that ends the run.
+    ASSERT_EQ(
+        run_in(root, "printf '1 motion 5 5\\n2 key\\n4 motion 1 1\\n' >k", "--script k --print-inputs >k.txt").status,
+        0);
+    EXPECT_EQ(text("k.txt"), "1 motion 5 5\n2 key\n");
     ASSERT_EQ(run_in(root, "", "--frames 650 --print-inputs >tour.txt").status, 0);
     EXPECT_EQ(text("tour.txt"),
               "0 motion 400 300\n90 motion 250 180\n180 motion 330 250\n300 button\n"

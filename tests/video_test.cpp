@@ -46,13 +46,17 @@ TEST(CaptureVideo, ClipsHoldEveryFrameRunAndLosslessOnesThePngFrames) {
     std::ofstream(dir + "/s.txt") << "0 motion 500 100\n4 button\n9 key\n";
     const std::string lossy = "--script s.txt --fps 24 --depth 3 --save 2 --out . --video clip.webm";
     EXPECT_EQ(run_shell(dir, run_and_probe(lossy, "clip.webm")).err, "640\n480\n24/1\n9\n");
-    // An APNG plays round and round: its acTL chunk says 3 frames and 0 plays, for ever.
+    // An APNG plays round and round: its acTL chunk says 3 frames and 0 plays, for ever. An MP4 starts playing
+    // before it has all arrived: its index (moov) comes before the pictures (mdat).
     ASSERT_EQ(run_shell(dir, CAPTURE_TOOL " --frames 3 --video clip.apng").status, 0);
     const std::string apng = contents(dir + "/clip.apng");
     EXPECT_EQ(apng.substr(apng.find("acTL") + 4, 8), std::string("\0\0\0\3\0\0\0\0", 8));
+    ASSERT_EQ(run_shell(dir, CAPTURE_TOOL " --frames 3 --video clip.mp4").status, 0);
+    const std::string mp4 = contents(dir + "/clip.mp4");
+    EXPECT_LT(mp4.find("moov"), mp4.find("mdat"));
     EXPECT_EQ(tree(dir),
-              (std::set<std::string>{"clip.apng", "clip.mkv", "clip.webm", "frames.rgb", "s.txt", "frame-000000.png",
-                                     "frame-000002.png", "frame-000006.png", "frame-000011.png"}));
+              (std::set<std::string>{"clip.apng", "clip.mkv", "clip.mp4", "clip.webm", "frames.rgb", "s.txt",
+                                     "frame-000000.png", "frame-000002.png", "frame-000006.png", "frame-000011.png"}));
     std::filesystem::remove_all(dir);
 }
 
