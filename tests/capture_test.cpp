@@ -387,6 +387,9 @@ TEST(CaptureTool, PrintedInputsReplayTheSameFrames) {
         run_in(root, "printf '1 motion 5 5\\n2 key\\n4 motion 1 1\\n' >k", "--script k --print-inputs >k.txt").status,
         0);
     EXPECT_EQ(text("k.txt"), "1 motion 5 5\n2 key\n");
+    // Nor does it hold the inputs that a full queue drops.
+    ASSERT_EQ(run_in(root, "seq 130 | sed 's/.*/0 motion 1 1/' >b", "--script b --print-inputs >b.txt").status, 0);
+    EXPECT_EQ(text("b.txt").size(), 128u * 13);
     ASSERT_EQ(run_in(root, "", "--frames 650 --print-inputs >tour.txt").status, 0);
     EXPECT_EQ(text("tour.txt"),
               "0 motion 400 300\n90 motion 250 180\n180 motion 330 250\n300 button\n"
@@ -456,6 +459,7 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {"", ": >ref", "--expect ref", 2, "ref: not a folder", {"ref"}},
         {"", ": >f", "--hash-list f/hashes.txt --out out", 2, "cannot write f/hashes.txt: Not a directory", {"f"}},
         {"", "", "--out out --hash-list out/no/h.txt", 2, "cannot write out/no/h.txt: No such file or directory", {}},
+        {"", "mkdir out", "--out out --hash-list out/no/h.txt", 2, "cannot write out/no/h.txt: No such file or directory", {"out"}},
         {"", "mkdir ref", "--expect ref --out out", 2, "ref/hashes.txt: cannot read: No such file or directory", {"ref"}},
         {"", "mkdir ref && printf 'frame-000001 0123456789abcdef %0300d\\n' 0 >ref/hashes.txt", "--expect ref --out out", 2, "ref/hashes.txt:1: expected 'frame-NNNNNN' and 16 hex digits", {"ref", "ref/hashes.txt"}},
         {"", "mkdir ref && seq 0 100000 | sed 's/.*/frame-000000 0123456789abcdef/' >ref/hashes.txt", "--expect ref --out out", 2, "ref/hashes.txt:100001: more than 100000 hashes", {"ref", "ref/hashes.txt"}},
