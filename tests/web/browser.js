@@ -54,14 +54,25 @@ function killNow(entry) {
 // found by the TMPDIR it was started with.
 const launching = new Set();
 
-function killStarting(scratch) {
+// The processes whose environment, each variable after a NUL, holds `text`.
+export function processesWith(text) {
+  const found = [];
   for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
     try {
-      if (`\0${fs.readFileSync(`/proc/${pid}/environ`, 'latin1')}`.includes(`\0TMPDIR=${scratch}\0`)) {
-        process.kill(Number(pid), 'SIGKILL');
-      }
+      if (`\0${fs.readFileSync(`/proc/${pid}/environ`, 'latin1')}`.includes(text)) found.push(Number(pid));
     } catch {
-      // Gone meanwhile, or not ours.
+      // Gone meanwhile, or not ours to read.
+    }
+  }
+  return found;
+}
+
+function killStarting(scratch) {
+  for (const pid of processesWith(`\0TMPDIR=${scratch}\0`)) {
+    try {
+      process.kill(pid, 'SIGKILL');
+    } catch {
+      // Gone meanwhile.
     }
   }
   fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 10, retryDelay: 50 });

@@ -13,7 +13,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { engines } from './browser.js';
+import { engines, processesWith } from './browser.js';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const capture = process.argv[2] || path.resolve(here, '../../build/ringfield-capture');
@@ -30,20 +30,6 @@ try {
 if (!fs.existsSync(engines[engine]?.path ?? '')) {
   console.log(`SKIPPED: ${engine} is not installed at ${engines[engine]?.path}`);
   process.exit(77);
-}
-
-// The processes whose environment names `folder`: the run's node and every
-// browser process it started (they get TMPDIR inside it).
-function processesIn(folder) {
-  const found = [];
-  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
-    try {
-      if (fs.readFileSync(`/proc/${pid}/environ`, 'latin1').includes(folder)) found.push(Number(pid));
-    } catch {
-      // Gone meanwhile, or not ours to read.
-    }
-  }
-  return found;
 }
 
 // Polls until `check` returns true or `ms` have passed; returns the last result.
@@ -113,19 +99,19 @@ for (const { name, env, status, says, signal, starting } of cases) {
       }, (child) => {
         if (!starting) return;
         poll = setInterval(() => {
-          if (!sent && processesIn(folder).some((pid) => pid !== child.pid)) send(child);
+          if (!sent && processesWith(folder).some((pid) => pid !== child.pid)) send(child);
         }, 20);
       });
       assert.ok(!result.timedOut, `the run did not end within ${deadline / 1000} s:\n${result.output}`);
       assert.equal(result.status, status, result.output);
       if (says) assert.match(result.output, says);
       if (signal) assert.ok(sent, `the run never reached its fault:\n${result.output}`);
-      const left = await until(() => processesIn(folder).length === 0, 10000);
-      assert.ok(left, `processes left running: ${processesIn(folder).join(' ')}`);
+      const left = await until(() => processesWith(folder).length === 0, 10000);
+      assert.ok(left, `processes left running: ${processesWith(folder).join(' ')}`);
       assert.deepEqual(fs.readdirSync(folder), []);
     } finally {
       clearInterval(poll);
-      for (const pid of processesIn(folder)) {
+      for (const pid of processesWith(folder)) {
         try {
           process.kill(pid, 'SIGKILL');
         } catch {
