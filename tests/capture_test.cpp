@@ -465,6 +465,9 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {"", "mkdir ref && seq 0 100000 | sed 's/.*/frame-000000 0123456789abcdef/' >ref/hashes.txt", "--expect ref --out out", 2, "ref/hashes.txt:100001: more than 100000 hashes", {"ref", "ref/hashes.txt"}},
         {"", "mkdir ref && head -c 16777217 /dev/zero | tr '\\0' '#' >ref/hashes.txt", "--expect ref --out out", 2, "ref/hashes.txt: larger than 16 MiB", {"ref", "ref/hashes.txt"}},
         {"", "head -c 4194305 /dev/zero | tr '\\0' '#' >s.txt", "--script s.txt --out out", 2, "s.txt: larger than 4 MiB", {"s.txt"}},
+        // Exactly at the limits: taken.
+        {"", "head -c 4194304 /dev/zero | tr '\\0' '#' >s.txt", "--script s.txt --frames 1 --save none", 0, "", {"s.txt"}},
+        {"", "mkdir ref && head -c 16777216 /dev/zero | tr '\\0' '#' >ref/hashes.txt", "--frames 1 --save 0 --expect ref", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture, {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
         {"", "printf '0 key\\0' >s.txt", "--script s.txt", 2, "s.txt: not a text file (contains a zero byte)", {"s.txt"}},
         // A rename would put a file in place of a pipe or device, such as /dev/stdout.
         {"", "mkfifo h.txt", "--hash-list h.txt --out out", 2, "cannot write h.txt: not a regular file", {"h.txt"}},
@@ -494,9 +497,10 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         // The hash list, failing as it is closed or renamed.
         {"", "ulimit -f 1", "--frames 40 --save 0-39 --hash-list h.txt", 1, "cannot write h.txt: File too large", {}},
         {"", "mkdir h.txt", "--frames 3 --save 0-2 --hash-list h.txt", 1, "cannot write h.txt: Is a directory", {"h.txt"}},
-        // ffmpeg failing at the start, dying, leaving early, claiming success with no clip, failing at the end (run
-        // past a non-executable ffmpeg earlier on PATH), and a frame write failing during a clip.
-        {"echo 'Unknown encoder' >&2; exit 1", "", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: Unknown encoder", {}},
+        // ffmpeg failing at the start (its last line told, trimmed), dying, leaving early, claiming success with no
+        // clip, failing at the end (run past a non-executable ffmpeg earlier on PATH), and a frame write failing
+        // during a clip.
+        {R"(printf 'starting\nchecking\nUnknown encoder \r\n' >&2; exit 1)", "", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: Unknown encoder", {}},
         {"head -c 2000000 >\"$out\"; kill -9 $$", "", clip + " --hash-list h.txt", 1, "cannot write clip.webm: ffmpeg was killed by signal 9 (Killed)", {}},
         {"head -c 1000 >/dev/null; exit 0", "", clip, 1, "cannot write clip.webm: ffmpeg stopped reading the frames", {}},
         {"cat >/dev/null", "", clip, 1, "cannot write clip.webm: clip.webm.part: No such file or directory", {}},
