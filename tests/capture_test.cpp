@@ -98,22 +98,6 @@ TEST(CaptureInput, GoodScriptAndOptions) {
     EXPECT_EQ(settings.jobs, static_cast<int32_t>(std::max(1u, std::min(64u, std::thread::hardware_concurrency()))));
     ASSERT_EQ(parse({"--jobs=64"}), 0);
     EXPECT_EQ(settings.jobs, 64);
-    // A hash list as other tools may have kept it: CR LF, tabs, capitals, seven digits, no last line end; a
-    // frame's first line counts.
-    const std::string hashes = long_comment +
-                               "frame-000009 00000000000000ff\r\n\n \t\r\nframe-1000000\t0123456789ABCDEF  \n"
-                               "frame-000003 fedcba9876543210\nframe-000009 0000000000000001";
-    ASSERT_TRUE(parse_hash_list(hashes.data(), hashes.size(), "h", problem));
-    const struct {
-        int64_t frame;
-        bool listed;
-        uint64_t hash;
-    } listed[] = {{9, true, 0xff}, {1000000, true, 0x0123456789abcdef}, {3, true, 0xfedcba9876543210}, {4, false, 7}};
-    for (const auto& l : listed) {
-        uint64_t hash = 7;
-        EXPECT_EQ(listed_hash(l.frame, hash), l.listed) << l.frame;
-        EXPECT_EQ(hash, l.hash) << l.frame;
-    }
 }
 
 TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
