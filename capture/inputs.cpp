@@ -155,11 +155,12 @@ bool load_script(const CaptureSettings& settings, Text& problem) {
     if (!file) return refuse(problem, "%s: cannot read: %s", settings.script, std::strerror(errno));
     const size_t size = std::fread(script_text, 1, max_script_bytes + 1, file);
     const bool failed = std::ferror(file) != 0;
+    const int error = errno;               // a folder opens, and only its reading fails
     static_cast<void>(std::fclose(file));  // only read: a failed close loses nothing
-    const char* wrong = failed                                         ? "cannot read"
-                        : size > static_cast<size_t>(max_script_bytes) ? "larger than 4 MiB"
-                        : std::memchr(script_text, '\0', size)         ? "not a text file (contains a zero byte)"
-                                                                       : nullptr;
+    if (failed) return refuse(problem, "%s: cannot read: %s", settings.script, std::strerror(error));
+    const char* wrong = size > static_cast<size_t>(max_script_bytes) ? "larger than 4 MiB"
+                        : std::memchr(script_text, '\0', size)       ? "not a text file (contains a zero byte)"
+                                                                     : nullptr;
     if (wrong) return refuse(problem, "%s: %s", settings.script, wrong);
     script_text[size] = '\0';
     return parse_script_text(settings.script, script_text, problem);

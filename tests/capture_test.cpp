@@ -75,6 +75,8 @@ TEST(CaptureInput, GoodScriptAndOptions) {
         {{"--frames", "50", "--dep=1:bgr", "--save", "3,10-12/1,49,20-35/7", "--expect=e"}, "50 frames, depth 1 bgr, out -, expect e, hashes -, video - at 60, save 3 10 11 12 20 27 34 49"},
         {{}, "900 frames, depth 2 rgb, out ., expect -, hashes -, video - at 60, save 899"},
         {{"--save", "none", "--out", "o"}, "900 frames, depth 2 rgb, out o, expect -, hashes -, video - at 60, save"},
+        {{"--frames", "10", "--save", "0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3"}, "10 frames, depth 2 rgb, out ., expect -, hashes -, video - at 60, save 0 1 2 3 4 5 6 7 8 9"},  // 64 items
+        {{"--frames", "9", "--save", "4-4"}, "9 frames, depth 2 rgb, out ., expect -, hashes -, video - at 60, save 4"},
         {{"--frames", "9", "--video", "a/b.c.WebM", "--fps", "1000"}, "9 frames, depth 2 rgb, out ., expect -, hashes -, video a/b.c.WebM at 1000, save"},
         {{"--video", "x.apng", "--save", "4", "--frames", "9"}, "9 frames, depth 2 rgb, out ., expect -, hashes -, video x.apng at 60, save 4"},
         // As many saved frames as --expect reads back.
@@ -121,6 +123,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {after_long_comment.c_str(), {}, "f:3: bad frame number 'x'"},
         {"5 # only a comment", {}, "f:1: missing event after the frame number"},
         {"5 Key 1", {}, "f:1: unknown event (expected motion, button, key, quit or none): 'Key'"},
+        {"5 key\r\n6 Key", {}, "f:2: unknown event (expected motion, button, key, quit or none): 'Key'"},  // CR is a blank
         {"5 motion 65536 0", {}, "f:1: bad X (0..65535) '65536'"},
         {"5 motion 0 65536", {}, "f:1: bad Y (0..65535) '65536'"},
         {"5 motion 7", {}, "f:1: motion needs X and Y"},
@@ -133,8 +136,10 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--frams", "5"}, "unknown option '--frams' (see --help)"},
         {nullptr, {"--frames", "5", "x"}, "unknown option 'x' (see --help)"},
         {nullptr, {"--f", "5"}, "ambiguous option '--f' (see --help)"},
+        {nullptr, {"-x"}, "unknown option '-x' (see --help)"},
         {nullptr, {"--check=yes"}, "--check takes no value"},
         {nullptr, {"--narrow-vectors=1"}, "--narrow-vectors takes no value"},
+        {nullptr, {"--help=1"}, "--help takes no value"},
         {nullptr, {"--depth", "2", "--fr"}, "--frames needs a value"},
         {nullptr, {"--print-inputs", "--out", "o"}, "--print-inputs runs no frame: it takes no --save, --out, --expect, --hash-list, --video or --check"},
         {nullptr, {"--frames", "0"}, "--frames: bad count '0' (1..100000000)"},
@@ -145,6 +150,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--save", more_than_64}, "--save: more than 64 items"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
+        {nullptr, {"--depth", "0"}, "--depth: bad depth '0' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--save", "-5"}, "--save: bad item '-5" + bad_item},
         {nullptr, {"--save", "2,,4"}, "--save: bad item '" + bad_item},
         {nullptr, {"--save", "9-3"}, "--save: bad item '9-3" + bad_item},
@@ -159,6 +165,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--video", "a.mkv", "--fps", "1001"}, "--fps: bad frame rate '1001' (1..1000)"},
         {nullptr, {"--video", "a.mkv", "--fps", "-5"}, "--fps: bad frame rate '-5' (1..1000)"},
         {nullptr, {"--fps", "30"}, "--fps needs --video"},
+        {nullptr, {"--fps", "30", "--frames", "5"}, "--fps needs --video"},
         {nullptr, {"--jobs", "0"}, "--jobs: bad count '0' (1..64)"},
         {nullptr, {"--jobs", "65"}, "--jobs: bad count '65' (1..64)"},
         {nullptr, {"--jobs", "2x"}, "--jobs: bad count '2x' (1..64)"}};
@@ -243,6 +250,9 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     ASSERT_TRUE(read_png((root + "/ref/frame-000001.diff.png").c_str(), rgb.data(), why));
     int red = 0;
     for (size_t i = 0; i < rgb.size(); i += 3) red += rgb[i] == 255 && rgb[i + 1] == 0 && rgb[i + 2] == 0;
+    int dim = 0;  // same pixels: a dim grey, a quarter of the reference's brightness at most
+    for (size_t i = 0; i < rgb.size(); i += 3) dim += rgb[i] == rgb[i + 1] && rgb[i + 1] == rgb[i + 2] && rgb[i] <= 63;
+    EXPECT_EQ(red + dim, 640 * 480);
     EXPECT_GT(red, 1000);
     EXPECT_EQ(kept.err.substr(head.size(), kept.err.size() - head.size() - tail.size()), std::to_string(red));
     fs::remove_all(root);
@@ -271,6 +281,7 @@ TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
                  {"cut in the header", good.substr(0, 30), false, "cut short"},
                  {"tall", kept("half-height.png"), false, "it is 640 x 240 pixels, not 640 x 480"},
                  {"large", std::string((size_t{64} << 20) + 1, '\0'), false, "larger than 64 MiB"},
+                 {"picture", good + std::string((size_t{64} << 20) - good.size(), '\0'), false, ""},  // exactly 64 MiB
                  {"wide", kept("wrong-size.png"), false, "it is 641 x 480 pixels, not 640 x 480"},
                  {"huge", kept("huge-header-then-pixels.png"), false, "it is 100000 x 100000 pixels, not 640 x 480"},
                  {"folder", "", true, "Is a directory"}};
@@ -436,6 +447,7 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         // Bad input: nothing written, not even the output folder. The parsers' own refusals are in the table above.
         {"", "printf '0 motion 10 10\\n4 wiggle\\n' >s.txt", "--script s.txt --out out", 2, "s.txt:2: unknown event (expected motion, button, key, quit or none): 'wiggle'", {"s.txt"}},
         {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
+        {"", "mkdir s.d", "--script s.d --out out", 2, "s.d: cannot read: Is a directory", {"s.d"}},
         {"", ": >f", "--out f/out", 2, "f/out: Not a directory", {"f"}},
         {"", ": >f", "--out f", 2, "f: not a folder", {"f"}},
         {"", "", "--out a/b", 2, "a/b: No such file or directory", {}},
@@ -467,9 +479,11 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {"", "mkdir -p out/frame-000003.png", save_many, 1, dir_in_way, saved(3, "out/frame-000003.png")},
         // Printed inputs that cannot be written.
         {"", "", "--print-inputs >/dev/full", 1, "cannot write the input list: No space left on device", {}},
+        {"", "", "--random 2342946167 --frames 300 --print-inputs >h", 0, "", {"h"}, false, 2214},  // the seed whose mixed state is 0
         // A saved frame with no entry in the hash list, or with a reference picture that cannot be read, fails
         // and is kept beside the references; the run goes on.
         {"", "mkdir ref && echo '# none' >ref/hashes.txt", "--frames 2 --save 0 --expect ref", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture, {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
+        {"", "mkdir ref && echo '# none' >ref/hashes.txt", "--frames 2 --save 0 --expect ref --hash-list h", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture, {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
         {"", refs + "echo not a picture at all >ref/frame-000000.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 0: cannot read ref/frame-000000.png: Not a PNG file\n  actual:   ref/frame-000000.actual.png", with(both_refs, "ref/frame-000000.actual.png")},
         {"", refs + "head -c 1000 ref/frame-000001.png >cut && mv cut ref/frame-000001.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 1: cannot read ref/frame-000001.png: cut short\n  actual:   ref/frame-000001.actual.png", with(both_refs, "ref/frame-000001.actual.png")},
         // A differing hash beside an unreadable picture: both told.
@@ -491,11 +505,17 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {"cat >\"$out\"; echo 'muxing failed' >&2; exit 1", "mkdir ../off && : >../off/ffmpeg && chmod 644 ../off/ffmpeg && PATH=../off:$PATH", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: muxing failed", {}},
         {"cat >\"$out\"", "echo '0 quit' >q", "--script q --video clip.mkv", 1, "clip.mkv not written: the run ended before its first frame", {"q"}},
         {"cat >\"$out\"", "echo '1 quit' >q", "--script q --video clip.mkv", 0, "", {"q", "clip.mkv"}},
+        {R"(for a; do [ "$a" = -y ] && y=1; done; [ -e "$out" ] && [ -z "$y" ] && { echo "File '$out' already exists. Exiting." >&2; exit 1; }; cat >"$out")", ": >clip.mkv.part", "--frames 2 --video clip.mkv", 0, "", {"clip.mkv"}},
+        {"cat >\"$out\"", "mkdir -p ../off/ffmpeg && PATH=../off:$PATH", "--frames 2 --video clip.mkv", 0, "", {"clip.mkv"}},
+        {"cat >/dev/null; exit 3", "", clip, 1, "cannot write clip.webm: ffmpeg exited with status 3", {}},
+        {"cat >/dev/null; printf '%4090s\\nabcde' >&2; exit 1", "", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: abcde", {}},
+        {"head -c 4609000 >/dev/null; exit 0", "mkdir -p out/frame-000004.png", "--frames 20 --save 0-19 --out out --video clip.webm --jobs 1", 1, "cannot write out/frame-000004.png: Is a directory", saved(4, "out/frame-000004.png")},
         {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1, dir_in_way, saved(3, "out/frame-000003.png")},
         // More workers than cores: the frames after the failing one are encoded, maybe done, and never written.
         {"", "mkdir -p out/frame-000003.png", save_many + many_jobs + " --hash-list h.txt", 1, dir_in_way, saved(3, "out/frame-000003.png")},
         // Too little memory for the slots of many workers.
         {"", "ulimit -v 200000", "--jobs 64 --frames 3 --save 0-2 --out out", 1, "cannot reserve 261 MiB for 64 jobs; ask for fewer with --jobs", {"out"}},
+        {"", "ulimit -v 200000", "--jobs 64 --frames 3 --save 0-2 --out out --hash-list h", 1, "cannot reserve 261 MiB for 64 jobs; ask for fewer with --jobs", {"out"}},
         // A full disk: a 600 KiB tmpfs holds ten frames; the hash list finds it full, the clip fills it.
         {"", "", "--frames 60 --save 0-50 --out out", 1, "cannot write out/frame-000010.png: No space left on device", saved(10), true},
         {"", "", "--frames 60 --save 0-50 --out out" + many_jobs, 1, "cannot write out/frame-000010.png: No space left on device", saved(10), true},
