@@ -479,7 +479,10 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {"", "mkdir -p out/frame-000003.png", save_many, 1, dir_in_way, saved(3, "out/frame-000003.png")},
         // Printed inputs that cannot be written.
         {"", "", "--print-inputs >/dev/full", 1, "cannot write the input list: No space left on device", {}},
-        {"", "", "--random 2342946167 --frames 300 --print-inputs >h", 0, "", {"h"}, false, 2214},  // the seed whose mixed state is 0
+        // Random input, the same from the same seed: from the seed whose mixed state is 0, and from one whose burst at
+        // frame 2260 meets a queue half full and stops there.
+        {"", "", "--random 2342946167 --frames 300 --print-inputs >h", 0, "", {"h"}, false, 2214},
+        {"", "", "--random 14 --frames 2300 --print-inputs >h", 0, "", {"h"}, false, 13514},
         // A saved frame with no entry in the hash list, or with a reference picture that cannot be read, fails
         // and is kept beside the references; the run goes on.
         {"", "mkdir ref && echo '# none' >ref/hashes.txt", "--frames 2 --save 0 --expect ref", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture, {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
