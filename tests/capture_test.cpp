@@ -152,6 +152,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "0"}, "--depth: bad depth '0' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--save", "-5"}, "--save: bad item '-5" + bad_item},
+        {nullptr, {"--save", "none5"}, "--save: bad item 'none5" + bad_item},
         {nullptr, {"--save", "2,,4"}, "--save: bad item '" + bad_item},
         {nullptr, {"--save", "9-3"}, "--save: bad item '9-3" + bad_item},
         {nullptr, {"--save", "1,3-9/0"}, "--save: bad item '3-9/0" + bad_item},
@@ -489,6 +490,8 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {"", "mkdir ref && echo '# none' >ref/hashes.txt", "--frames 2 --save 0 --expect ref --hash-list h", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture, {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
         {"", refs + "echo not a picture at all >ref/frame-000000.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 0: cannot read ref/frame-000000.png: Not a PNG file\n  actual:   ref/frame-000000.actual.png", with(both_refs, "ref/frame-000000.actual.png")},
         {"", refs + "head -c 1000 ref/frame-000001.png >cut && mv cut ref/frame-000001.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 1: cannot read ref/frame-000001.png: cut short\n  actual:   ref/frame-000001.actual.png", with(both_refs, "ref/frame-000001.actual.png")},
+        // Frames written while they are compared pass as references themselves.
+        {"", refs + CAPTURE_TOOL " --frames 2 --save 0,1 --expect ref --out o --hash-list o/hashes.txt", "--frames 2 --save 0,1 --expect o", 0, "", {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "o", "o/hashes.txt", "o/frame-000000.png", "o/frame-000001.png"}},
         // A differing hash beside an unreadable picture: both told.
         {"", refs + "sed s/^frame-000000.*/frame-000000\\ 0123456789abcdef/ ref/hashes.txt >h && mv h ref/hashes.txt && echo not a picture at all >ref/frame-000000.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 0: hash f54a937682890519, expected 0123456789abcdef (ref/hashes.txt)\n  actual:   ref/frame-000000.actual.png (cannot read ref/frame-000000.png: Not a PNG file)", with(both_refs, "ref/frame-000000.actual.png")},
         // A differing hash and picture; frame 1, which matches, does not undo the failure. One worker, slowed by
@@ -511,6 +514,9 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {R"(for a; do [ "$a" = -y ] && y=1; done; [ -e "$out" ] && [ -z "$y" ] && { echo "File '$out' already exists. Exiting." >&2; exit 1; }; cat >"$out")", ": >clip.mkv.part", "--frames 2 --video clip.mkv", 0, "", {"clip.mkv"}},
         {"cat >\"$out\"", "mkdir -p ../off/ffmpeg && PATH=../off:$PATH", "--frames 2 --video clip.mkv", 0, "", {"clip.mkv"}},
         {"cat >/dev/null; exit 3", "", clip, 1, "cannot write clip.webm: ffmpeg exited with status 3", {}},
+        {"cat >/dev/null; echo 'said on standard output'; exit 1", "", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: said on standard output", {}},
+        // An empty entry on PATH is the current folder, searched before the ffmpeg in /usr/bin.
+        {"echo 'the one here' >&2; exit 1", "cp ../bin/ffmpeg . && PATH=:/usr/bin:/bin", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: the one here", {"ffmpeg"}},
         {"cat >/dev/null; printf '%4090s\\nabcde' >&2; exit 1", "", clip, 1, "cannot write clip.webm: ffmpeg exited with status 1: abcde", {}},
         {"head -c 4609000 >/dev/null; exit 0", "mkdir -p out/frame-000004.png", "--frames 20 --save 0-19 --out out --video clip.webm --jobs 1", 1, "cannot write out/frame-000004.png: Is a directory", saved(4, "out/frame-000004.png")},
         {"cat >\"$out\"", "mkdir -p out/frame-000003.png", save_many + " --video clip.mkv", 1, dir_in_way, saved(3, "out/frame-000003.png")},
