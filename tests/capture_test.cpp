@@ -165,7 +165,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--video", "a.mkv/b"}, "--video: unknown kind of clip 'a.mkv/b' (the name must end in .webm, .mp4, .mkv or .apng)"},
         {nullptr, {"--video", "a.mkv", "--fps", "1001"}, "--fps: bad frame rate '1001' (1..1000)"},
         {nullptr, {"--video", "a.mkv", "--fps", "-5"}, "--fps: bad frame rate '-5' (1..1000)"},
-        {nullptr, {"--fps", "30"}, "--fps needs --video"},
+        {nullptr, {"--fps", "60"}, "--fps needs --video"},  // the rate a clip has anyway
         {nullptr, {"--fps", "30", "--frames", "5"}, "--fps needs --video"},
         {nullptr, {"--jobs", "0"}, "--jobs: bad count '0' (1..64)"},
         {nullptr, {"--jobs", "65"}, "--jobs: bad count '65' (1..64)"},
