@@ -150,6 +150,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--save", more_than_64}, "--save: more than 64 items"},
         {nullptr, {"--depth", "2:grb"}, "--depth: bad depth '2:grb' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "2:rgbx"}, "--depth: bad depth '2:rgbx' (1..4, optionally :rgb or :bgr)"},
+        {nullptr, {"--depth", "4:bgrx"}, "--depth: bad depth '4:bgrx' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "5"}, "--depth: bad depth '5' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--depth", "0"}, "--depth: bad depth '0' (1..4, optionally :rgb or :bgr)"},
         {nullptr, {"--save", "-5"}, "--save: bad item '-5" + bad_item},

@@ -15,11 +15,12 @@
 
 namespace {
 
-// Shell lines that run the tool with `args` and write, after its own messages, the clip's width,
-// height, rate and frames (every frame decoded to count them), one a line.
+// Shell lines that run the tool with `args` and write, after its own messages, the clip's codec, width,
+// height, pixel format, rate and frames (every frame decoded to count them), one a line.
 std::string run_and_probe(const std::string& args, const std::string& clip) {
     return "{ " CAPTURE_TOOL " " + args + " && ffprobe -v error -count_frames -select_streams v:0 -show_entries " +
-           "stream=width,height,nb_read_frames,r_frame_rate -of default=nw=1:nk=1 " + clip + " >&2; }";
+           "stream=codec_name,width,height,pix_fmt,r_frame_rate,nb_read_frames -of default=nw=1:nk=1 " + clip +
+           " >&2; }";
 }
 
 // A lossless clip holds exactly the frames a PNG capture of the same run saves; a lossy one has every
@@ -31,7 +32,7 @@ TEST(CaptureVideo, ClipsHoldEveryFrameRunAndLosslessOnesThePngFrames) {
     const std::string dir = fresh_folder("video");
     ASSERT_EQ(run_shell(dir, CAPTURE_TOOL " --random 3 --frames 12 --save 0,6,11 --out .").status, 0);
     EXPECT_EQ(run_shell(dir, run_and_probe("--random 3 --frames 12 --video clip.mkv", "clip.mkv")).err,
-              "640\n480\n60/1\n12\n");
+              "ffv1\n640\n480\nbgr0\n60/1\n12\n");
     ASSERT_EQ(run_shell(dir, "ffmpeg -v error -i clip.mkv -f rawvideo -pix_fmt rgb24 frames.rgb").status, 0);
     constexpr size_t frame_bytes = 640 * 480 * 3;
     const std::string frames = contents(dir + "/frames.rgb");
@@ -45,7 +46,7 @@ TEST(CaptureVideo, ClipsHoldEveryFrameRunAndLosslessOnesThePngFrames) {
     }
     std::ofstream(dir + "/s.txt") << "0 motion 500 100\n4 button\n9 key\n";
     const std::string lossy = "--script s.txt --fps 24 --depth 3 --save 2 --out . --video clip.webm";
-    EXPECT_EQ(run_shell(dir, run_and_probe(lossy, "clip.webm")).err, "640\n480\n24/1\n9\n");
+    EXPECT_EQ(run_shell(dir, run_and_probe(lossy, "clip.webm")).err, "vp9\n640\n480\nyuv420p\n24/1\n9\n");
     // An APNG plays round and round: its acTL chunk says 3 frames and 0 plays, for ever. An MP4 starts playing
     // before it has all arrived: its whole index (moov) comes before the pictures (mdat), not in fragments (moof)
     // among them; 300 frames hold a second key frame, where a fragment would begin.
