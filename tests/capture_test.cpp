@@ -167,6 +167,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         {nullptr, {"--frames", "100001", "--save", "0-99999,50000-100000/2", "--hash-list", "h"}, "--hash-list: more than 100000 frames to save (--expect reads at most 100000 hashes)"},
         {nullptr, {"--video", "a.webm.txt"}, "--video: unknown kind of clip 'a.webm.txt' (the name must end in .webm, .mp4, .mkv or .apng)"},
         {nullptr, {"--video", "a.mkv/b"}, "--video: unknown kind of clip 'a.mkv/b' (the name must end in .webm, .mp4, .mkv or .apng)"},
+        {nullptr, {"--video", "a.webmx"}, "--video: unknown kind of clip 'a.webmx' (the name must end in .webm, .mp4, .mkv or .apng)"},
         {nullptr, {"--video", "a.mkv", "--fps", "1001"}, "--fps: bad frame rate '1001' (1..1000)"},
         {nullptr, {"--video", "a.mkv", "--fps", "-5"}, "--fps: bad frame rate '-5' (1..1000)"},
         {nullptr, {"--fps", "60"}, "--fps needs --video"},  // the rate a clip has anyway
@@ -183,7 +184,7 @@ TEST(CaptureInput, BadInputNamesFileLineAndProblem) {
         EXPECT_EQ(problem.text, c.problem);
     }
     // --print-inputs with each option that would run frames.
-    for (const char* option : {"--save=1", "--out=o", "--expect=e", "--hash-list=h", "--video=v.mkv", "--check"}) {
+    for (const char* option : {"--save=none", "--out=o", "--expect=e", "--hash-list=h", "--video=v.mkv", "--check"}) {
         EXPECT_EQ(parse({"--print-inputs", option}), 2) << option;
         EXPECT_TRUE(std::string(problem.text).starts_with("--print-inputs runs no frame")) << option;
     }
@@ -459,6 +460,9 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {"", "printf '1 key\\n' >q", "--script q --frames 10 --save 0-9 --hash-list h", 0, "", {"q", "h"}, false, 30},
         {"", "head -c 100000 /dev/zero >h.part", "--frames 3 --save 0,2 --hash-list h", 0, "", {"h"}, false, 60},
         {"", "mkdir -p " + deep, "--frames 2 --save 1 --out " + deep, 0, "", {p, deep, deep + "/frame-000001.png"}},
+        {"", "mkdir real && ln -s real out", "--frames 2 --save 1 --out out", 0, "", {"real", "real/frame-000001.png"}},  // out -> real
+        // The printed inputs stop at the last frame: the button at frame 3 is past it.
+        {"", "printf '2 button\\n3 button\\n' >q", "--script q --frames 3 --print-inputs >h", 0, "", {"q", "h"}, false, 9},
         // Bad input: nothing written, not even the output folder. The parsers' own refusals are in the table above.
         {"", "printf '0 motion 10 10\\n4 wiggle\\n' >s.txt", "--script s.txt --out out", 2, "s.txt:2: unknown event (expected motion, button, key, quit or none): 'wiggle'", {"s.txt"}},
         {"", "", "--script none.txt --out out", 2, "none.txt: cannot read: No such file or directory", {}},
