@@ -279,49 +279,6 @@ TEST(CaptureTool, DifferingFrameFailsAndIsKept) {
     fs::remove_all(root);
 }
 
-// A reference picture that is there but cannot be read says what is wrong with it; a header claiming a huge
-// picture is refused before its pixels are reserved or read.
-TEST(CaptureTool, DamagedReferencesSayWhatIsWrong) {
-    const std::string root = fresh_folder("capture_png"), path = root + "/f.png";
-    std::vector<uint8_t> rgb(640 * 480 * 3, 77), encoded(png_capacity);
-    Text why;
-    const size_t size = encode_png(rgb.data(), encoded.data(), why);
-    ASSERT_GT(size, 1000u);
-    const std::string good(encoded.begin(), encoded.begin() + static_cast<std::ptrdiff_t>(size));
-    // Headers of other sizes, kept in the PNG reader's fuzzing corpus.
-    const auto kept = [](const char* name) { return contents(std::string(CORPUS_DIR "/png/") + name); };
-    const struct {
-        const char* what;
-        std::string bytes;  // the file's contents; none at all when empty
-        bool folder;
-        const char* why;
-    } cases[] = {{"picture", good, false, ""},
-                 {"missing", "", false, ""},
-                 {"text", "this is plainly not a picture\n", false, "Not a PNG file"},
-                 {"cut", good.substr(0, 1000), false, "cut short"},
-                 {"cut in the header", good.substr(0, 30), false, "cut short"},
-                 {"tall", kept("half-height.png"), false, "it is 640 x 240 pixels, not 640 x 480"},
-                 {"large", std::string((size_t{64} << 20) + 1, '\0'), false, "larger than 64 MiB"},
-                 {"picture", good + std::string((size_t{64} << 20) - good.size(), '\0'), false, ""},  // exactly 64 MiB
-                 {"wide", kept("wrong-size.png"), false, "it is 641 x 480 pixels, not 640 x 480"},
-                 {"huge", kept("huge-header-then-pixels.png"), false, "it is 100000 x 100000 pixels, not 640 x 480"},
-                 {"folder", "", true, "Is a directory"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        fs::remove_all(path);
-        if (c.folder) fs::create_directories(path);
-        if (!c.bytes.empty()) std::ofstream(path, std::ios::binary) << c.bytes;
-        std::vector<uint8_t> read(rgb.size(), 0);
-        std::strcpy(why.text, "stale");
-        EXPECT_EQ(read_png(path.c_str(), read.data(), why), c.what == std::string("picture"));
-        EXPECT_STREQ(why.text, c.why);
-        if (c.what == std::string("picture")) {
-            EXPECT_TRUE(same_pixels(read.data(), rgb.data(), 640 * 3, 480, 3));
-        }
-    }
-    fs::remove_all(root);
-}
-
 // A frame that breaks --check's invariants ends the run after the saved frames before it are written, with any
 // number of workers. --narrow-vectors runs the 16-byte code for the whole run; without it, the 32-byte copies
 // run where they can.
@@ -436,6 +393,11 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
     const std::string refs = CAPTURE_TOOL " --frames 2 --save 0,1 --hash-list ref/hashes.txt --out ref && ";
     const std::set<std::string> both_refs{"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png"};
     const auto with = [](std::set<std::string> names, const std::string& name) { return names.insert(name), names; };
+    const std::set<std::string> kept_0 = with(both_refs, "ref/frame-000000.actual.png");
+    const std::string compare = "--frames 2 --save 0,1 --expect ref";
+    const auto unreadable = [](const std::string& why) {
+        return "frame 0: cannot read ref/frame-000000.png: " + why + "\n  actual:   ref/frame-000000.actual.png";
+    };
     const std::string no_picture = "  actual:   ref/frame-000000.actual.png (no expected picture kept for this frame)";
     const std::string bad_kind = "' (the name must end in .webm, .mp4, .mkv or .apng)";
     const std::string no_ffmpeg = "--video needs ffmpeg, which is not on PATH (on Debian: apt-get install ffmpeg)";
@@ -511,15 +473,23 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         // and is kept beside the references; the run goes on.
         {"", "mkdir ref && echo '# none' >ref/hashes.txt", "--frames 2 --save 0 --expect ref", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture, {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
         {"", "mkdir ref && echo '# none' >ref/hashes.txt", "--frames 2 --save 0 --expect ref --hash-list h", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture, {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
-        {"", refs + "echo not a picture at all >ref/frame-000000.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 0: cannot read ref/frame-000000.png: Not a PNG file\n  actual:   ref/frame-000000.actual.png", with(both_refs, "ref/frame-000000.actual.png")},
-        {"", refs + "head -c 1000 ref/frame-000001.png >cut && mv cut ref/frame-000001.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 1: cannot read ref/frame-000001.png: cut short\n  actual:   ref/frame-000001.actual.png", with(both_refs, "ref/frame-000001.actual.png")},
+        {"", refs + "echo not a picture at all >ref/frame-000000.png", compare, 1, unreadable("Not a PNG file"), kept_0},
+        {"", refs + "head -c 1000 ref/frame-000001.png >cut && mv cut ref/frame-000001.png", compare, 1, "frame 1: cannot read ref/frame-000001.png: cut short\n  actual:   ref/frame-000001.actual.png", with(both_refs, "ref/frame-000001.actual.png")},
+        {"", refs + "head -c 30 ref/frame-000000.png >cut && mv cut ref/frame-000000.png", compare, 1, unreadable("cut short"), kept_0},  // in the header
+        {"", refs + "rm ref/frame-000000.png && mkdir ref/frame-000000.png", compare, 1, unreadable("Is a directory"), kept_0},
+        {"", refs + "cp " CORPUS_DIR "/png/half-height.png ref/frame-000000.png", compare, 1, unreadable("it is 640 x 240 pixels, not 640 x 480"), kept_0},
+        {"", refs + "cp " CORPUS_DIR "/png/wrong-size.png ref/frame-000000.png", compare, 1, unreadable("it is 641 x 480 pixels, not 640 x 480"), kept_0},
+        {"", refs + "cp " CORPUS_DIR "/png/huge-header-then-pixels.png ref/frame-000000.png", compare, 1, unreadable("it is 100000 x 100000 pixels, not 640 x 480"), kept_0},
+        // A file over 64 MiB is refused before it is decoded; one of exactly 64 MiB, a picture and zeros, is read.
+        {"", refs + "head -c 67108865 /dev/zero >ref/frame-000000.png", compare, 1, unreadable("larger than 64 MiB"), kept_0},
+        {"", refs + "head -c $((67108864 - $(stat -c %s ref/frame-000000.png))) /dev/zero >>ref/frame-000000.png", compare, 0, "", both_refs},
         // Frames written while they are compared pass as references themselves.
         {"", refs + CAPTURE_TOOL " --frames 2 --save 0,1 --expect ref --out o --hash-list o/hashes.txt", "--frames 2 --save 0,1 --expect o", 0, "", {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "o", "o/hashes.txt", "o/frame-000000.png", "o/frame-000001.png"}},
         // A differing hash beside an unreadable picture: both told.
-        {"", refs + "sed s/^frame-000000.*/frame-000000\\ 0123456789abcdef/ ref/hashes.txt >h && mv h ref/hashes.txt && echo not a picture at all >ref/frame-000000.png", "--frames 2 --save 0,1 --expect ref", 1, "frame 0: hash f54a937682890519, expected 0123456789abcdef (ref/hashes.txt)\n  actual:   ref/frame-000000.actual.png (cannot read ref/frame-000000.png: Not a PNG file)", with(both_refs, "ref/frame-000000.actual.png")},
+        {"", refs + "sed s/^frame-000000.*/frame-000000\\ 0123456789abcdef/ ref/hashes.txt >h && mv h ref/hashes.txt && echo not a picture at all >ref/frame-000000.png", compare, 1, "frame 0: hash f54a937682890519, expected 0123456789abcdef (ref/hashes.txt)\n  actual:   ref/frame-000000.actual.png (cannot read ref/frame-000000.png: Not a PNG file)", with(both_refs, "ref/frame-000000.actual.png")},
         // A differing hash and picture; frame 1, which matches, does not undo the failure. One worker, slowed by
         // the diff and the encoding for --out, so that the two frames are written together.
-        {"", refs + "cp ref/frame-000001.png ref/frame-000000.png && sed s/^frame-000000.*/frame-000000\\ 0123456789abcdef/ ref/hashes.txt >h && mv h ref/hashes.txt", "--frames 2 --save 0,1 --expect ref --jobs 1 --out o", 1, "frame 0: hash f54a937682890519, expected 0123456789abcdef (ref/hashes.txt)\n  17348 pixels differ\n  expected: ref/frame-000000.png\n  actual:   ref/frame-000000.actual.png\n  diff:     ref/frame-000000.diff.png", {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "ref/frame-000000.actual.png", "ref/frame-000000.diff.png", "o", "o/frame-000000.png", "o/frame-000001.png"}},
+        {"", refs + "cp ref/frame-000001.png ref/frame-000000.png && sed s/^frame-000000.*/frame-000000\\ 0123456789abcdef/ ref/hashes.txt >h && mv h ref/hashes.txt", compare + " --jobs 1 --out o", 1, "frame 0: hash f54a937682890519, expected 0123456789abcdef (ref/hashes.txt)\n  17348 pixels differ\n  expected: ref/frame-000000.png\n  actual:   ref/frame-000000.actual.png\n  diff:     ref/frame-000000.diff.png", {"ref", "ref/hashes.txt", "ref/frame-000000.png", "ref/frame-000001.png", "ref/frame-000000.actual.png", "ref/frame-000000.diff.png", "o", "o/frame-000000.png", "o/frame-000001.png"}},
         {"", "mkdir -p ref/frame-000000.actual.png && echo '# none' >ref/hashes.txt", "--frames 2 --save 0 --expect ref", 1, "frame 0: no entry in ref/hashes.txt\n" + no_picture + "\n  (could not write the actual and diff pictures: Is a directory)", {"ref", "ref/hashes.txt", "ref/frame-000000.actual.png"}},
         // The hash list, failing as it is closed or renamed.
         {"", "ulimit -f 1", "--frames 40 --save 0-39 --hash-list h.txt", 1, "cannot write h.txt: File too large", {}},
