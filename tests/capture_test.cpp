@@ -427,7 +427,7 @@ TEST(CaptureTool, RunsLeaveWhatTheySayAndNothingHalfWritten) {
         {"", "printf '1 key\\n' >q", "--script q --frames 10 --save 0-9 --hash-list h", 0, "", {"q", "h"}, false, 30},
         {"", "head -c 100000 /dev/zero >h.part", "--frames 3 --save 0,2 --hash-list h", 0, "", {"h"}, false, 60},
         {"", "mkdir -p " + deep, "--frames 2 --save 1 --out " + deep, 0, "", {p, deep, deep + "/frame-000001.png"}},
-        {"", "mkdir real && ln -s real out", "--frames 2 --save 1 --out out", 0, "", {"real", "real/frame-000001.png"}},  // out -> real
+        {"", "mkdir real && ln -s real out", "--frames 2 --save 1 --out out", 0, "", {"out", "real", "real/frame-000001.png"}},  // out -> real, still a link
         // The printed inputs stop at the last frame: the button at frame 3 is past it.
         {"", "printf '2 button\\n3 button\\n' >q", "--script q --frames 3 --print-inputs >h", 0, "", {"q", "h"}, false, 9},
         // Bad input: nothing written, not even the output folder. The parsers' own refusals are in the table above.
