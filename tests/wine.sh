@@ -17,7 +17,8 @@ server=$(dirname "$loader")/wineserver
 desktops() {
     local pid
     for pid in $(pgrep -f 'explorer\.exe /desktop' || true); do
-        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+        # Silenced before the read: the process may have ended since pgrep saw it.
+        tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
     done
     return 0
 }
@@ -65,6 +66,13 @@ run)
     ;;
 stop)
     "$server" -k </dev/null >/dev/null 2>&1 || true
+    # The server's folder outlives it: ${TMPDIR:-/tmp}/wine-XXXXXX/server-DEV-INODE, named after the prefix. Once
+    # the server has gone, this prefix's goes too, so that test runs leave nothing behind.
+    timeout 30 "$server" -w </dev/null >/dev/null 2>&1 || true
+    id=server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")
+    for dir in "${TMPDIR:-/tmp}"/wine-*/"$id"; do
+        if [ -d "$dir" ]; then rm -rf "$(dirname "$dir")"; fi
+    done
     ;;
 *)
     echo "wine.sh: start or stop, not '$action'" >&2
