@@ -149,6 +149,26 @@ bool state_sound(int64_t frame, Text& why) {
 
 bool (*frame_check)(int64_t frame, Text& why) = state_sound;
 
+PixelLayout capture_layout(const CaptureSettings& s) {
+    // Loss and shift of the first channel from the top bits down, then of
+    // green, then of the last, for each depth: 3-3-2, 5-6-5, 8-8-8, x-8-8-8.
+    constexpr uint8_t fields[4][6] = {
+        {5, 5, 5, 2, 6, 0}, {3, 11, 2, 5, 3, 0}, {0, 16, 0, 8, 0, 0}, {0, 16, 0, 8, 0, 0}};
+    const uint8_t* f = fields[s.depth - 1];
+    const int first = s.reversed ? 4 : 0;
+    const int last = 4 - first;
+    PixelLayout layout{};
+    layout.bytes_per_pixel = s.depth;
+    layout.pitch = (screen_width * s.depth + 3) / 4 * 4;
+    layout.red_loss = f[first];
+    layout.red_shift = f[first + 1];
+    layout.green_loss = f[2];
+    layout.green_shift = f[3];
+    layout.blue_loss = f[last];
+    layout.blue_shift = f[last + 1];
+    return layout;
+}
+
 namespace {
 
 bool frame_path(Text& path, const char* dir, int64_t frame, const char* suffix) {
@@ -277,28 +297,6 @@ Outcome write_frames(const CaptureSettings& s, int32_t keep) {
 Outcome fail_after_earlier(const CaptureSettings& s, const Text& line) {
     if (write_frames(s, 0) != Outcome::failed) say("%s", line.text);
     return Outcome::failed;
-}
-
-// The in-memory picture's layout for the settings' depth and channel order,
-// its pixels not yet set. Rows are padded to whole 32-bit words.
-PixelLayout capture_layout(const CaptureSettings& s) {
-    // Loss and shift of the first channel from the top bits down, then of
-    // green, then of the last, for each depth: 3-3-2, 5-6-5, 8-8-8, x-8-8-8.
-    constexpr uint8_t fields[4][6] = {
-        {5, 5, 5, 2, 6, 0}, {3, 11, 2, 5, 3, 0}, {0, 16, 0, 8, 0, 0}, {0, 16, 0, 8, 0, 0}};
-    const uint8_t* f = fields[s.depth - 1];
-    const int first = s.reversed ? 4 : 0;
-    const int last = 4 - first;
-    PixelLayout layout{};
-    layout.bytes_per_pixel = s.depth;
-    layout.pitch = (screen_width * s.depth + 3) / 4 * 4;
-    layout.red_loss = f[first];
-    layout.red_shift = f[first + 1];
-    layout.green_loss = f[2];
-    layout.green_shift = f[3];
-    layout.blue_loss = f[last];
-    layout.blue_shift = f[last + 1];
-    return layout;
 }
 
 // What follows a frame's drawing: the checks, the clip, the saved frame

@@ -8,6 +8,7 @@
 
 #include "capture/files.h"
 #include "capture/options.h"
+#include "frame/frame.h"
 
 // One line on standard error, after the tool's name.
 void say(const char* form, ...) __attribute__((format(printf, 1, 2)));
@@ -30,6 +31,9 @@ bool listed_hash(int64_t frame, uint64_t& hash);
 // What --check verifies after every frame: the angles within a turn, a
 // scene that exists and buffer words of 24 bits. False with `why` set.
 bool state_sound(int64_t frame, Text& why);
+// The in-memory picture's layout for the settings' depth and channel order,
+// its pixels not yet set. Rows are padded to whole 32-bit words.
+PixelLayout capture_layout(const CaptureSettings& settings);
 // The check that --check runs: state_sound. Tests put one of their own in its
 // place to see how a run ends when a frame breaks it.
 extern bool (*frame_check)(int64_t frame, Text& why);

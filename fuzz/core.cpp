@@ -9,29 +9,16 @@
 #include "frame/frame.h"
 #include "fuzz/fuzz.h"
 
-namespace {
-
-uint8_t picture[screen_width * 4 * screen_height];
-
-// 3-3-2, 5-6-5, 8-8-8 and x-8-8-8, red on top; byte 0's high bit swaps red
-// and blue.
-PixelLayout layout_for(uint8_t choice) {
-    // Loss and shift of the top channel, of green and of the bottom one.
-    constexpr uint8_t fields[4][6] = {
-        {5, 5, 5, 2, 6, 0}, {3, 11, 2, 5, 3, 0}, {0, 16, 0, 8, 0, 0}, {0, 16, 0, 8, 0, 0}};
-    const int32_t bytes = choice % 4 + 1;
-    const uint8_t* f = fields[bytes - 1];
-    const int red = choice >= 128 ? 4 : 0;
-    const int blue = 4 - red;
-    return {picture, (screen_width * bytes + 3) / 4 * 4, bytes, f[red], f[2], f[blue], f[red + 1], f[3], f[blue + 1], 0,
-            0};
-}
-
-}  // namespace
+static uint8_t picture[screen_width * 4 * screen_height];
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    const PixelLayout target = layout_for(data[0]);
+    // The tool's own picture for the depth that byte 0 picks; its high bit swaps red and blue.
+    CaptureSettings settings;
+    settings.depth = data[0] % 4 + 1;
+    settings.reversed = data[0] >= 128;
+    PixelLayout target = capture_layout(settings);
+    target.pixels = picture;
     start_core();
     for (size_t f = 0; f < std::min<size_t>((size - 1) / 5, 64); ++f) {
         const uint8_t* at = data + 1 + 5 * f;
