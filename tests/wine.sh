@@ -67,11 +67,14 @@ run)
 stop)
     "$server" -k </dev/null >/dev/null 2>&1 || true
     # The server's folder outlives it: ${TMPDIR:-/tmp}/wine-XXXXXX/server-DEV-INODE, named after the prefix. Once
-    # the server has gone, this prefix's goes too, so that test runs leave nothing behind.
+    # the server has gone, this prefix's goes too, and the folder above it if nothing else is left in it, so that
+    # test runs leave nothing behind and another prefix's server keeps its own.
     timeout 30 "$server" -w </dev/null >/dev/null 2>&1 || true
     id=server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")
     for dir in "${TMPDIR:-/tmp}"/wine-*/"$id"; do
-        if [ -d "$dir" ]; then rm -rf "$(dirname "$dir")"; fi
+        [ -d "$dir" ] || continue
+        rm -rf "$dir"
+        rmdir "$(dirname "$dir")" 2>/dev/null || true
     done
     ;;
 *)
