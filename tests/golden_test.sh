@@ -28,7 +28,7 @@ vectors=()
 
 # One run: its folder under golden/, depth, frames to save, then its options.
 run() {
-    local name=$1 depth=$2 save=$3 dir=$here/golden/$1 out f
+    local name=$1 depth=$2 save=$3 dir=$here/golden/$1 out f code
     shift 3
     local command=("${runner[@]}" "$capture" --depth "$depth" "$@" --save "$save" "${vectors[@]}")
     if [ "$mode" = record ]; then
@@ -41,7 +41,11 @@ run() {
         fi
         rm -rf "$out"
     else
-        "${command[@]}" --expect "$dir" || { status=1; echo "golden_test.sh: $name differs ${vectors[*]}" >&2; }
+        "${command[@]}" --expect "$dir" || {
+            code=$?
+            status=1
+            echo "golden_test.sh: $name differs (the tool's status $code) ${vectors[*]}" >&2
+        }
     fi
 }
 
